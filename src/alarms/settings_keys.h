@@ -1,0 +1,25 @@
+#pragma once
+
+// Every key of the settings store and its default, in one place.
+namespace settings_keys {
+
+struct BoolKey {
+    const char* name;
+    bool defaultValue;
+};
+
+inline constexpr BoolKey kEnableTimeSignal{"enableTimeSignal", false};
+inline constexpr BoolKey kEnableAlarm{"enableAlarm", true};
+
+// The alarm list as one JSON text; absent or unreadable reads as the empty list.
+inline constexpr char kAlarms[] = "alarms";
+inline constexpr char kAlarmsDefault[] = "[]";
+// The last stored list that could not be read, kept when a new list replaces it.
+inline constexpr char kAlarmsBackup[] = "alarmsBackup";
+
+// Organisation and application name of the per-user store:
+// $XDG_CONFIG_HOME/variredu-divar/variredu-divar.conf on Linux.
+inline constexpr char kOrganisation[] = "variredu-divar";
+inline constexpr char kApplication[] = "variredu-divar";
+
+} // namespace settings_keys

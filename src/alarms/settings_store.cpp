@@ -1,0 +1,82 @@
+#include "alarms/settings_store.h"
+
+#include <QSettings>
+
+namespace keys = settings_keys;
+
+namespace {
+
+std::optional<bool> strictBool(const QVariant& value) {
+    if (value.typeId() == QMetaType::Bool) {
+        return value.toBool();
+    }
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        if (text.compare(u"true", Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+        if (text.compare(u"false", Qt::CaseInsensitive) == 0) {
+            return false;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<AlarmList> decodeStored(const QVariant& value) {
+    // The INI reader turns an unquoted text with commas into a list: that is no stored list.
+    if (value.typeId() != QMetaType::QString) {
+        return std::nullopt;
+    }
+    return decodeAlarmList(value.toString());
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(std::unique_ptr<QSettings> settings)
+    : settings_(std::move(settings)) {}
+
+SettingsStore::~SettingsStore() = default;
+
+std::unique_ptr<SettingsStore> SettingsStore::openUserStore() {
+    return std::make_unique<SettingsStore>(std::make_unique<QSettings>(
+        QSettings::NativeFormat, QSettings::UserScope, keys::kOrganisation, keys::kApplication));
+}
+
+bool SettingsStore::readBool(const keys::BoolKey& key) const {
+    // sync() re-reads the file when another process changed it; a stat when it did not.
+    settings_->sync();
+    return strictBool(settings_->value(key.name)).value_or(key.defaultValue);
+}
+
+bool SettingsStore::writeBool(const keys::BoolKey& key, bool value) {
+    settings_->setValue(key.name, value);
+    return commit();
+}
+
+AlarmList SettingsStore::alarms() const {
+    settings_->sync();
+    return decodeStored(settings_->value(keys::kAlarms)).value_or(AlarmList{});
+}
+
+bool SettingsStore::setAlarms(const AlarmList& alarms) {
+    const std::optional<QString> text = encodeAlarmList(alarms);
+    if (!text) {
+        return false;
+    }
+    settings_->sync();
+    const QVariant stored = settings_->value(keys::kAlarms);
+    if (stored.isValid() && !decodeStored(stored)) {
+        settings_->setValue(keys::kAlarmsBackup, stored);
+    }
+    settings_->setValue(keys::kAlarms, *text);
+    return commit();
+}
+
+QString SettingsStore::fileName() const {
+    return settings_->fileName();
+}
+
+bool SettingsStore::commit() {
+    settings_->sync();
+    return settings_->status() == QSettings::NoError;
+}

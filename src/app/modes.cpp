@@ -1,0 +1,52 @@
+#include "app/modes.h"
+
+#include "alarms/settings_store.h"
+#include "app/system_seams.h"
+#include "app/terminal_clock.h"
+#include "app/unix_signals.h"
+#include "clock/next_occurrence.h"
+#include "clock/timer_model.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+
+namespace {
+
+// Local time with milliseconds and the offset, e.g. 2024-01-01T09:00:02.917+09:00. The offset is
+// always written as digits, also for UTC, so scripts can cut the text at fixed places.
+QString localIsoTime(std::int64_t ms) {
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
+    const int offset = local.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + (offset < 0 ? u'-' : u'+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+int runOnce(const CommandLine& options) {
+    writeLine(stdout, clockLabel(ZuduzirEraz(options.at.value_or(systemNow()))));
+    return 0;
+}
+
+int runNext(const CommandLine& options) {
+    const auto afterMs = static_cast<std::int64_t>(std::floor(options.at.value_or(systemNow()) * 1000.0));
+    for (std::int64_t ms : nextOccurrences(options.next.hour, options.next.minute, afterMs, options.count)) {
+        writeLine(stdout, localIsoTime(ms));
+    }
+    return 0;
+}
+
+int runTerminal(const CommandLine& options) {
+    const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
+    TimerModel model(&systemNow, makeSpeechOutput(options.speech), &systemPreferredLanguages, *store);
+    const TerminalClock terminal(model, stdout);
+    const QuitOnSignals quit({SIGINT, SIGTERM});
+    return QCoreApplication::exec();
+}

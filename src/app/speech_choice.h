@@ -1,0 +1,18 @@
+#pragma once
+
+#include "clock/speech_output.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+// What --speech-engine asked for: "qt", "qt:NAME", "stdout" or "none".
+struct SpeechChoice {
+    enum class Kind { Qt, Stdout, None };
+    Kind kind = Kind::Qt;
+    QString engineName; // for Kind::Qt; empty picks the best available engine
+};
+
+[[nodiscard]] std::optional<SpeechChoice> parseSpeechChoice(QStringView text);
+[[nodiscard]] std::unique_ptr<SpeechOutput> makeSpeechOutput(const SpeechChoice& choice);
