@@ -22,8 +22,8 @@ std::variant<CommandLine, QString> parseCommandLine(QCommandLineParser& parser,
                                   QStringLiteral("Print the label \"VT: HH:MM\" and exit."));
     const QCommandLineOption at(
         QStringLiteral("at"),
-        QStringLiteral("With --once or --next: use INSTANT instead of now. Seconds since "
-                       "the epoch (e.g. -1.5) or ISO 8601 with a zone (e.g. "
+        QStringLiteral("Use INSTANT instead of now; with --terminal the clock runs on from INSTANT, for "
+                       "trying alarms. Seconds since the epoch (e.g. -1.5) or ISO 8601 with a zone (e.g. "
                        "2024-01-01T09:00:00+09:00)."),
         QStringLiteral("INSTANT"));
     const QCommandLineOption next(
@@ -75,8 +75,8 @@ std::variant<CommandLine, QString> parseCommandLine(QCommandLineParser& parser,
     }
 
     if (parser.isSet(at)) {
-        if (options.mode != CommandLine::Mode::Once && options.mode != CommandLine::Mode::Next) {
-            return QStringLiteral("--at needs --once or --next");
+        if (options.mode == CommandLine::Mode::Default) {
+            return QStringLiteral("--at needs --once, --next or --terminal");
         }
         const QString text = parser.value(at);
         options.at = parseInstant(text);

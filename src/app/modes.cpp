@@ -45,7 +45,10 @@ int runNext(const CommandLine& options) {
 
 int runTerminal(const CommandLine& options) {
     const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
-    TimerModel model(&systemNow, makeSpeechOutput(options.speech), &systemPreferredLanguages, *store);
+    // --at shifts the clock, which then runs at the real pace from there.
+    const double offset = options.at ? *options.at - systemNow() : 0.0;
+    TimerModel model([offset] { return systemNow() + offset; }, makeSpeechOutput(options.speech),
+                     &systemPreferredLanguages, *store);
     const TerminalClock terminal(model, stdout);
     const QuitOnSignals quit({SIGINT, SIGTERM});
     return QCoreApplication::exec();
