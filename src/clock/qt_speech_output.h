@@ -1,0 +1,40 @@
+#pragma once
+
+#include "clock/speech_output.h"
+
+#include <QList>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class QThread;
+
+// Speaks through QTextToSpeech. The engine lives on a thread of its own: constructing speechd blocks
+// for seconds (and has been seen to hang), which must never freeze the clock. Texts said before the
+// engine is up wait for it. With no usable engine nothing is spoken and one line goes to stderr.
+class QtSpeechOutput final : public SpeechOutput {
+public:
+    // An empty name picks the first engine that works, speechd first.
+    explicit QtSpeechOutput(QString engineName = {});
+    ~QtSpeechOutput() override;
+    QtSpeechOutput(const QtSpeechOutput&) = delete;
+    QtSpeechOutput& operator=(const QtSpeechOutput&) = delete;
+
+    void say(const QString& text, const std::optional<QString>& languageTag) override;
+
+private:
+    class Worker;
+    std::unique_ptr<QThread> thread_;
+    std::unique_ptr<Worker> worker_; // lives on thread_; makes and destroys its engine there
+};
+
+// Engines in the order they are tried: speechd first, the rest by name. availableEngines() comes in
+// no stable order, and other engines have worse flaws (flite drops whole utterances).
+[[nodiscard]] QStringList enginePreference(QStringList available);
+
+// The locale of `available` to speak `wanted` in: same language and territory, else the first of the
+// same language, else none.
+[[nodiscard]] std::optional<QLocale> matchingLocale(const QLocale& wanted, const QList<QLocale>& available);

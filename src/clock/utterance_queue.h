@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QLoggingCategory>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <optional>
+
+// Hand-overs, engine states and voice choices at debug level; stuck utterances and drops as warnings.
+// QT_LOGGING_RULES="variredu.speech.debug=true" shows the former.
+Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
+
+struct PendingUtterance {
+    QString text;
+    std::optional<QString> languageTag;
+    bool operator==(const PendingUtterance&) const = default;
+};
+
+// Appends to a FIFO that holds at most `limit` items. When full, the oldest is dropped: the newest
+// announcement is the one still worth hearing once a stuck engine recovers. Returns whether one was
+// dropped.
+bool appendBounded(std::deque<PendingUtterance>& fifo, PendingUtterance item, std::size_t limit);
+
+enum class EngineState { Ready, Speaking, Error };
+
+// What the queue drives: a synthesizer that speaks one text at a time and cuts off the text in
+// progress when given another. It reports its states to UtteranceQueue::engineStateChanged.
+class SpeechEngine {
+public:
+    virtual ~SpeechEngine() = default;
+    virtual void speak(const QString& text, const std::optional<QString>& languageTag) = 0;
+};
+
+// Speaks texts one after another, in hand-over order, through an engine that cannot queue them
+// itself. A text is handed over only once the previous one is done: the engine went back to Ready
+// after Speaking or Error was seen since that hand-over. A state read just after speak() is worthless
+// (speechd still reports the old Ready), so only transitions count, never the polled state.
+class UtteranceQueue final : public QObject {
+    Q_OBJECT
+
+public:
+    // Pending texts beyond this push out the oldest, so a stuck engine cannot grow memory for ever.
+    static constexpr std::size_t kMaxPending = 1000;
+    static constexpr std::chrono::milliseconds kWatchdogBase{15'000};
+    static constexpr std::chrono::milliseconds kWatchdogPerChar{100};
+    static constexpr std::chrono::milliseconds kWatchdogCap{180'000};
+
+    explicit UtteranceQueue(SpeechEngine& engine, QObject* parent = nullptr);
+
+    // Hands the text over at once when the engine is idle. Blank texts are ignored: speechd
+    // reports nothing at all for them, which would hold the queue up until the watchdog fires.
+    void enqueue(QString text, std::optional<QString> languageTag);
+
+    void engineStateChanged(EngineState state);
+
+    // Called by the watchdog timer; gives up on the utterance in progress and moves on.
+    void watchdogExpired();
+
+    [[nodiscard]] std::size_t pendingCount() const { return pending_.size(); }
+    [[nodiscard]] bool isBusy() const { return phase_ != Phase::Idle; }
+    [[nodiscard]] std::size_t droppedCount() const { return dropped_; }
+    [[nodiscard]] bool watchdogArmed() const { return watchdog_.isActive(); }
+    [[nodiscard]] std::chrono::milliseconds watchdogInterval() const {
+        return watchdog_.intervalAsDuration();
+    }
+
+    // How long an utterance of this text may take before the watchdog moves on.
+    [[nodiscard]] static std::chrono::milliseconds timeoutFor(const QString& text);
+
+private:
+    enum class Phase {
+        Idle,       // nothing with the engine
+        HandedOver, // speak() called, no Speaking or Error seen yet
+        Busy,       // Speaking or Error seen since the hand-over; the next Ready ends it
+    };
+
+    void finishCurrent();
+    void pump();
+
+    SpeechEngine& engine_;
+    std::deque<PendingUtterance> pending_;
+    Phase phase_ = Phase::Idle;
+    bool pumping_ = false;
+    std::size_t dropped_ = 0;
+    QTimer watchdog_;
+};

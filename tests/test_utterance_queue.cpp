@@ -1,0 +1,225 @@
+#include "clock/qt_speech_output.h"
+#include "clock/utterance_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <initializer_list>
+#include <ostream>
+#include <vector>
+
+// Readable failures; internal linkage so other test files may print it their own way.
+static void PrintTo(const PendingUtterance& u, std::ostream* os) {
+    *os << '"' << u.text.toStdString() << "\" " << (u.languageTag ? u.languageTag->toStdString() : "-");
+}
+
+namespace {
+
+using enum EngineState;
+
+class FakeEngine final : public SpeechEngine {
+public:
+    void speak(const QString& text, const std::optional<QString>& languageTag) override {
+        spoken.push_back({text, languageTag});
+        if (onSpeak) {
+            onSpeak();
+        }
+    }
+
+    std::vector<PendingUtterance> spoken;
+    std::function<void()> onSpeak; // lets an engine report from inside speak(), as some do
+};
+
+void feed(UtteranceQueue& queue, std::initializer_list<EngineState> states) {
+    for (const EngineState state : states) {
+        queue.engineStateChanged(state);
+    }
+}
+
+TEST(UtteranceQueue, MovesOnOnlyWhenTheEngineReportsTheTextDone) {
+    struct Case {
+        const char* name;
+        std::initializer_list<EngineState> states;
+        bool done;
+    };
+    const Case cases[] = {
+        {"spoken", {Speaking, Ready}, true},
+        {"error then ready", {Error, Ready}, true},
+        {"stale ready first", {Ready, Speaking, Ready}, true},
+        {"error while speaking", {Speaking, Error, Ready}, true},
+        {"nothing reported", {}, false},
+        {"only the stale ready", {Ready}, false},
+        {"stale ready repeated", {Ready, Ready}, false},
+        {"still speaking", {Speaking}, false},
+        {"error, no ready", {Error}, false},
+        {"error while speaking, no ready", {Speaking, Error}, false},
+        {"stale ready, then speaking", {Ready, Speaking}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeEngine engine;
+        UtteranceQueue queue(engine);
+        queue.enqueue(QStringLiteral("first"), std::nullopt);
+        queue.enqueue(QStringLiteral("second"), std::nullopt);
+        ASSERT_EQ(engine.spoken.size(), 1U);
+
+        feed(queue, c.states);
+
+        EXPECT_EQ(engine.spoken.size(), c.done ? 2U : 1U);
+        EXPECT_EQ(queue.pendingCount(), c.done ? 0U : 1U);
+    }
+}
+
+TEST(UtteranceQueue, HandsTextsOverInOrderWithTheirTagsOneAtATime) {
+    const std::optional<QString> tags[] = {std::nullopt, QStringLiteral("ja-JP"), QStringLiteral("en-US"),
+                                           QStringLiteral("ja")};
+    std::vector<PendingUtterance> said;
+    for (int i = 0; i < 40; ++i) {
+        said.push_back({QStringLiteral("text %1").arg(i), tags[i % 4]});
+    }
+
+    FakeEngine engine;
+    UtteranceQueue queue(engine);
+    // Half arrive up front, the rest one per finished utterance, while the engine is busy.
+    for (std::size_t i = 0; i < said.size() / 2; ++i) {
+        queue.enqueue(said[i].text, said[i].languageTag);
+    }
+    for (std::size_t i = 0; i < said.size(); ++i) {
+        ASSERT_EQ(engine.spoken.size(), i + 1);
+        EXPECT_EQ(engine.spoken.back(), said[i]);
+        feed(queue, {Ready, Speaking});
+        if (const std::size_t late = said.size() / 2 + i; late < said.size()) {
+            queue.enqueue(said[late].text, said[late].languageTag);
+        }
+        EXPECT_EQ(engine.spoken.size(), i + 1);
+        queue.engineStateChanged(Ready);
+    }
+    EXPECT_EQ(engine.spoken, said);
+    EXPECT_FALSE(queue.isBusy());
+}
+
+TEST(UtteranceQueue, BlankTextsAreNotHandedOver) {
+    FakeEngine engine;
+    UtteranceQueue queue(engine);
+    queue.enqueue(QString(), std::nullopt);
+    queue.enqueue(QStringLiteral(" \n\t"), QStringLiteral("en-US"));
+    EXPECT_TRUE(engine.spoken.empty());
+    EXPECT_FALSE(queue.isBusy());
+
+    queue.enqueue(QStringLiteral("x"), std::nullopt);
+    EXPECT_EQ(engine.spoken.size(), 1U);
+}
+
+TEST(UtteranceQueue, EngineReportingFromInsideSpeakStillGetsEveryTextInOrder) {
+    FakeEngine engine;
+    UtteranceQueue queue(engine);
+    // Pile texts up behind a stuck first one, then let a synchronous engine run through them.
+    queue.enqueue(QStringLiteral("stuck"), std::nullopt);
+    for (int i = 0; i < 500; ++i) {
+        queue.enqueue(QString::number(i), std::nullopt);
+    }
+    engine.onSpeak = [&queue] {
+        feed(queue, {Speaking, Ready});
+    };
+    feed(queue, {Speaking, Ready});
+
+    ASSERT_EQ(engine.spoken.size(), 501U);
+    for (int i = 0; i < 500; ++i) {
+        EXPECT_EQ(engine.spoken[static_cast<std::size_t>(i) + 1].text, QString::number(i));
+    }
+    EXPECT_FALSE(queue.isBusy());
+    EXPECT_FALSE(queue.watchdogArmed());
+}
+
+TEST(UtteranceQueue, WatchdogIsArmedPerTextAndMovesPastAStuckOne) {
+    FakeEngine engine;
+    UtteranceQueue queue(engine);
+    EXPECT_FALSE(queue.watchdogArmed());
+    queue.watchdogExpired(); // idle: nothing to give up on
+    EXPECT_TRUE(engine.spoken.empty());
+
+    const QString stuck = QStringLiteral("stuck for ever");
+    const QString next = QString(300, QLatin1Char('n'));
+    queue.enqueue(stuck, std::nullopt);
+    queue.enqueue(next, QStringLiteral("ja-JP"));
+    queue.engineStateChanged(Speaking);
+    EXPECT_TRUE(queue.watchdogArmed());
+    EXPECT_EQ(queue.watchdogInterval(), UtteranceQueue::timeoutFor(stuck));
+
+    queue.watchdogExpired();
+    ASSERT_EQ(engine.spoken.size(), 2U);
+    EXPECT_EQ(engine.spoken[1], (PendingUtterance{next, QStringLiteral("ja-JP")}));
+    EXPECT_TRUE(queue.watchdogArmed());
+    EXPECT_EQ(queue.watchdogInterval(), UtteranceQueue::timeoutFor(next));
+
+    feed(queue, {Speaking, Ready});
+    EXPECT_FALSE(queue.watchdogArmed());
+    EXPECT_FALSE(queue.isBusy());
+}
+
+TEST(UtteranceQueue, WatchdogGivesLongTextsMoreTimeUpToACap) {
+    const auto shortText = UtteranceQueue::timeoutFor(QStringLiteral("Ten past."));
+    const auto longText = UtteranceQueue::timeoutFor(QString(400, QLatin1Char('a')));
+    const auto hugeText = UtteranceQueue::timeoutFor(QString(1'000'000, QLatin1Char('a')));
+    EXPECT_GE(shortText, UtteranceQueue::kWatchdogBase);
+    EXPECT_GT(longText, shortText + std::chrono::seconds(30));
+    EXPECT_EQ(hugeText, UtteranceQueue::kWatchdogCap);
+}
+
+TEST(UtteranceQueue, WhenFullTheOldestPendingTextsAreDroppedAndTheRestKeepTheirOrder) {
+    constexpr std::size_t extra = 7;
+    FakeEngine engine;
+    UtteranceQueue queue(engine);
+    queue.enqueue(QStringLiteral("stuck"), std::nullopt);
+    for (std::size_t i = 0; i < UtteranceQueue::kMaxPending + extra; ++i) {
+        queue.enqueue(QString::number(i), std::nullopt);
+    }
+    EXPECT_EQ(queue.pendingCount(), UtteranceQueue::kMaxPending);
+    EXPECT_EQ(queue.droppedCount(), extra);
+
+    while (queue.isBusy()) {
+        feed(queue, {Speaking, Ready});
+    }
+    ASSERT_EQ(engine.spoken.size(), UtteranceQueue::kMaxPending + 1);
+    EXPECT_EQ(engine.spoken.front().text, QStringLiteral("stuck"));
+    for (std::size_t i = 1; i < engine.spoken.size(); ++i) {
+        EXPECT_EQ(engine.spoken[i].text, QString::number(i - 1 + extra));
+    }
+}
+
+TEST(EnginePreference, SpeechdFirstThenTheRestInAStableOrder) {
+    struct Case {
+        QStringList available;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{"flite"}, {"flite"}},
+        {{"flite", "speechd"}, {"speechd", "flite"}},
+        {{"mock", "speechd", "flite"}, {"speechd", "flite", "mock"}},
+        {{"mock", "flite"}, {"flite", "mock"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.available.join(u',').toStdString());
+        EXPECT_EQ(enginePreference(c.available), c.expected);
+    }
+}
+
+TEST(MatchingLocale, PrefersTheExactTerritoryThenTheSameLanguage) {
+    const QList<QLocale> available = {QLocale("en_GB"), QLocale("ja_JP"), QLocale("en_US"), QLocale("pt_PT")};
+    struct Case {
+        const char* tag;
+        std::optional<QLocale> expected;
+    };
+    const Case cases[] = {
+        {"en-US", QLocale("en_US")}, {"en-GB", QLocale("en_GB")}, {"en-AU", QLocale("en_GB")},
+        {"en", QLocale("en_US")},    {"ja", QLocale("ja_JP")},    {"ja-JP", QLocale("ja_JP")},
+        {"pt-BR", QLocale("pt_PT")}, {"de-DE", std::nullopt},     {"not a tag", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tag);
+        EXPECT_EQ(matchingLocale(QLocale(QString::fromLatin1(c.tag)), available), c.expected);
+    }
+}
+
+} // namespace
