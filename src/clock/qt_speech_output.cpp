@@ -169,12 +169,14 @@ public:
         }
     }
 
-    void start() {
+    // The engine is made on the first text: starting speechd costs about a second of CPU reading
+    // its voice list, which a session that never announces should not pay.
+    void startEngine() {
+        engineTried_ = true;
         QString failure;
         tts_ = createEngine(engineName_, failure);
         if (!tts_) {
             reportUnavailable(failure);
-            drain();
             return;
         }
         engine_ = std::make_unique<QtEngine>(*tts_);
@@ -183,7 +185,6 @@ public:
                 [queue = queue_.get()](QTextToSpeech::State state) {
                     queue->engineStateChanged(toEngineState(state));
                 });
-        drain();
     }
 
     void stop() {
@@ -199,6 +200,9 @@ private:
             const QMutexLocker lock(&mutex_);
             batch.swap(inbox_);
         }
+        if (!engineTried_) {
+            startEngine();
+        }
         if (!queue_) {
             return; // no engine: the texts are dropped, as promised by the stderr line
         }
@@ -208,6 +212,7 @@ private:
     }
 
     const QString engineName_;
+    bool engineTried_ = false;
     QMutex mutex_;
     std::deque<PendingUtterance> inbox_;
     std::unique_ptr<QTextToSpeech> tts_;
@@ -220,7 +225,6 @@ QtSpeechOutput::QtSpeechOutput(QString engineName)
     , worker_(std::make_unique<Worker>(std::move(engineName))) {
     thread_->setObjectName(QStringLiteral("speech"));
     worker_->moveToThread(thread_.get());
-    QObject::connect(thread_.get(), &QThread::started, worker_.get(), &Worker::start);
     // finished is sent from the thread itself, so the engine is destroyed there.
     QObject::connect(thread_.get(), &QThread::finished, worker_.get(), &Worker::stop, Qt::DirectConnection);
     thread_->start();

@@ -13,8 +13,9 @@
 class QThread;
 
 // Speaks through QTextToSpeech. The engine lives on a thread of its own: constructing speechd blocks
-// for seconds (and has been seen to hang), which must never freeze the clock. Texts said before the
-// engine is up wait for it. With no usable engine nothing is spoken and one line goes to stderr.
+// for seconds (and has been seen to hang), which must never freeze the clock. The engine is made
+// when the first text arrives; texts said before it is up wait for it. With no usable engine
+// nothing is spoken and one line goes to stderr.
 class QtSpeechOutput final : public SpeechOutput {
 public:
     // An empty name picks the first engine that works, speechd first.
