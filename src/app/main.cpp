@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/desktop.h"
 #include "app/modes.h"
 #include "version.h"
 
@@ -7,17 +8,27 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationName));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kApplicationVersion));
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kApplicationName));
 
+    // Parsed before any application object exists: the options decide which kind is needed.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
     QCommandLineParser parser;
-    const auto parsed = parseCommandLine(parser, QCoreApplication::arguments());
+    const auto parsed = parseCommandLine(parser, arguments);
     if (const QString* error = std::get_if<QString>(&parsed)) {
-        std::fprintf(stderr, "%s: %s\n", kApplicationName, qPrintable(*error));
+        std::fprintf(stderr, "%s: %s\n", kApplicationName, qUtf8Printable(*error));
         return 2;
     }
     const CommandLine& options = std::get<CommandLine>(parsed);
+    if (options.mode == CommandLine::Mode::Default) {
+        return runDesktop(argc, argv, options);
+    }
+
+    const QCoreApplication app(argc, argv);
     switch (options.mode) {
     case CommandLine::Mode::Help:
         parser.showHelp(0);
@@ -27,12 +38,9 @@ int main(int argc, char* argv[]) {
         return runOnce(options);
     case CommandLine::Mode::Next:
         return runNext(options);
-    case CommandLine::Mode::Default:
-        std::fprintf(stderr, "%s: no tray in this version; running in the terminal (see --help)\n",
-                     kApplicationName);
-        return runTerminal(options);
     case CommandLine::Mode::Terminal:
-        return runTerminal(options);
+    case CommandLine::Mode::Default:
+        break;
     }
-    return 0;
+    return runTerminal(options);
 }

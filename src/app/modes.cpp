@@ -1,17 +1,20 @@
 #include "app/modes.h"
 
 #include "alarms/settings_store.h"
+#include "app/single_instance.h"
 #include "app/system_seams.h"
 #include "app/terminal_clock.h"
 #include "app/unix_signals.h"
 #include "clock/next_occurrence.h"
 #include "clock/timer_model.h"
+#include "version.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -44,12 +47,22 @@ int runNext(const CommandLine& options) {
 }
 
 int runTerminal(const CommandLine& options) {
+    // Two clocks would speak every announcement twice: only the one holding the lock speaks.
+    SingleInstance instance(SingleInstance::defaultDirectory());
+    std::unique_ptr<SpeechOutput> speech;
+    if (instance.acquire(SingleInstance::Requests::Ignore)) {
+        speech = makeSpeechOutput(options.speech);
+    } else {
+        std::fprintf(stderr, "%s: another clock is running; this one will not speak\n", kApplicationName);
+        speech = std::make_unique<NullSpeechOutput>();
+    }
+
     const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
     // --at shifts the clock, which then runs at the real pace from there.
     const double offset = options.at ? *options.at - systemNow() : 0.0;
-    TimerModel model([offset] { return systemNow() + offset; }, makeSpeechOutput(options.speech),
-                     &systemPreferredLanguages, *store);
+    TimerModel model([offset] { return systemNow() + offset; }, std::move(speech), &systemPreferredLanguages,
+                     *store);
     const TerminalClock terminal(model, stdout);
-    const QuitOnSignals quit({SIGINT, SIGTERM});
+    const QuitOnSignals quit({SIGINT, SIGTERM, SIGHUP});
     return QCoreApplication::exec();
 }

@@ -118,7 +118,8 @@ CONF
     # Valdrian 06:59:30 of some day: (19000 * 86400 + 25170) / (144/7) seconds.
     local start
     start=$(awk 'BEGIN { printf "%.3f", (19000 * 86400 + 25170) / 20.571428571428573 }')
-    LANG=$1 LANGUAGE= LC_ALL= XDG_CONFIG_HOME="$config" \
+    mkdir -p -m 700 "$work/runtime-$1"
+    LANG=$1 LANGUAGE= LC_ALL= XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$work/runtime-$1" \
         timeout --preserve-status -s TERM 4.5 "$bin" --terminal --at "$start" --speech-engine stdout >"$2" 2>"$work/terminal-err"
     echo $?
 }
@@ -132,8 +133,27 @@ check "terminal ja: output" $'VT: 06:59\nja-JP\t7 ヴァルドリア時間\nja-J
     "$(head -n 5 "$work/ja.out")"
 check "terminal ja: each once" 1 "$(grep -c "時 0 分" "$work/ja.out")"
 
+# With another clock holding the lock, the terminal clock prints its labels but does not speak.
+mkdir -p -m 700 "$work/runtime-shared"
+XDG_CONFIG_HOME="$work/config-first" XDG_RUNTIME_DIR="$work/runtime-shared" \
+    "$bin" --terminal --speech-engine none >/dev/null 2>&1 &
+first=$!
+for _ in $(seq 50); do [ -e "$work/runtime-shared/variredu-divar.lock" ] && break; sleep 0.1; done
+start=$(awk 'BEGIN { printf "%.3f", (19000 * 86400 + 25170) / 20.571428571428573 }')
+XDG_CONFIG_HOME="$work/config-en_US.UTF-8" XDG_RUNTIME_DIR="$work/runtime-shared" LANG=en_US.UTF-8 \
+    timeout --preserve-status -s TERM 3.5 "$bin" --terminal --at "$start" --speech-engine stdout \
+    >"$work/second.out" 2>"$work/second.err"
+check "second terminal: status" 0 $?
+check "second terminal: labels, no speech" $'VT: 06:59\nVT: 07:00' "$(head -n 2 "$work/second.out")"
+check "second terminal: nothing spoken" 0 "$(grep -c $'\t' "$work/second.out")"
+grep -q "will not speak" "$work/second.err" && check "second terminal: says so" ok ok || check "second terminal: says so ($(cat "$work/second.err"))" ok bad
+kill -TERM "$first"
+wait "$first"
+check "first terminal: SIGTERM status" 0 $?
+
 # SIGINT ends it cleanly too.
-XDG_CONFIG_HOME="$work/config-int" timeout --preserve-status -s INT 1.5 "$bin" --terminal --speech-engine none >/dev/null 2>&1
+mkdir -p -m 700 "$work/runtime-int"
+XDG_CONFIG_HOME="$work/config-int" XDG_RUNTIME_DIR="$work/runtime-int" timeout --preserve-status -s INT 1.5 "$bin" --terminal --speech-engine none >/dev/null 2>&1
 check "terminal SIGINT status" 0 $?
 
 echo "$passed passed, $failed failed"

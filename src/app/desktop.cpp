@@ -1,0 +1,82 @@
+#include "app/desktop.h"
+
+#include "alarms/settings_store.h"
+#include "app/application.h"
+#include "app/modes.h"
+#include "app/single_instance.h"
+#include "app/system_seams.h"
+#include "app/unix_signals.h"
+#include "ui/translations.h"
+#include "version.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QIcon>
+#include <QSystemTrayIcon>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+bool hasDisplayVariable() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+int runTerminalInstead(int& argc, char** argv, const CommandLine& options, const char* why) {
+    std::fprintf(stderr, "%s: %s; running in the terminal\n", kApplicationName, why);
+    const QCoreApplication app(argc, argv);
+    return runTerminal(options);
+}
+
+} // namespace
+
+int runDesktop(int& argc, char** argv, const CommandLine& options) {
+    if (!hasDisplayVariable()) {
+        return runTerminalInstead(argc, argv, options, "no display");
+    }
+    // Without this, QApplication aborts when the display can't be opened; with it Qt falls back to
+    // the offscreen platform, which we take as "no display". A platform the user chose is kept.
+    const bool platformChosenHere = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (platformChosenHere) {
+        qputenv("QT_QPA_PLATFORM",
+                qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "xcb;offscreen" : "wayland;xcb;offscreen");
+    }
+    QApplication app(argc, argv);
+    if (platformChosenHere) {
+        // Programs we start (the browser) choose their own platform.
+        qunsetenv("QT_QPA_PLATFORM");
+        if (QGuiApplication::platformName() == u"offscreen") {
+            std::fprintf(stderr, "%s: cannot open the display; running in the terminal\n", kApplicationName);
+            return runTerminal(options);
+        }
+    }
+
+    SingleInstance instance(SingleInstance::defaultDirectory());
+    if (!instance.acquire()) {
+        if (instance.askRunningInstanceToOpenSettings()) {
+            return 0;
+        }
+        std::fprintf(stderr,
+                     "%s: another clock is running but doesn't answer (a terminal clock has no window)\n",
+                     kApplicationName);
+        return 1;
+    }
+
+    QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
+    const QString iconName = QString::fromLatin1(kApplicationId);
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(iconName, QIcon(QStringLiteral(":/icons/%1.svg").arg(iconName))));
+    installTranslations(app, systemPreferredLanguages());
+
+    const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
+    DaziviruVuzudIdi application(*store, makeSpeechOutput(options.speech),
+                                 {&systemNow, &systemPreferredLanguages,
+                                  &QSystemTrayIcon::isSystemTrayAvailable, &QDesktopServices::openUrl});
+    QObject::connect(&instance, &SingleInstance::openSettingsRequested, &application,
+                     &DaziviruVuzudIdi::openAlarmSettings);
+    // SIGHUP comes at session logout: everything is saved already, so just leave cleanly.
+    const QuitOnSignals quit({SIGINT, SIGTERM, SIGHUP});
+    return QApplication::exec();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QWidget>
+
+class AlarmSettingsView;
+class SettingsStore;
+
+// The one window "アラーム設定", hosting the alarm settings view. Created once and shown on demand;
+// closing it only hides it.
+class AlarmSettingsWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kMinimumWidth = 480;
+    static constexpr int kMinimumHeight = 360;
+
+    explicit AlarmSettingsWindow(SettingsStore& store, QWidget* parent = nullptr);
+
+    // Shows the window with the list as stored now, raised and activated.
+    void showAndActivate();
+
+    [[nodiscard]] AlarmSettingsView& view() const { return *view_; }
+
+private:
+    AlarmSettingsView* view_;
+};

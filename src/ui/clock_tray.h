@@ -1,0 +1,60 @@
+#pragma once
+
+#include "clock/change_notifier.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class LabelWindow;
+class QMenu;
+class QSystemTrayIcon;
+class TimerModel;
+
+// The clock's place on the desktop: a tray icon showing the Valdrian time (the label "VT: HH:MM" as
+// its tooltip), and, when no tray host shows up, a small label window instead. Displays only what
+// the model says; a new icon is handed to the tray only when the HH:MM text changes.
+class ClockTray : public QObject {
+    Q_OBJECT
+
+public:
+    using TrayAvailable = std::function<bool()>;
+    // A tray host that starts after us (a panel at login) is looked for this often...
+    static constexpr std::chrono::seconds kTrayCheckInterval{5};
+    // ...and after this many checks without one (about 30 s) the label window is shown.
+    static constexpr int kChecksBeforeLabelWindow = 6;
+
+    // menu: shown from the tray icon and from the label window; not owned.
+    ClockTray(const TimerModel& model, QMenu& menu, TrayAvailable trayAvailable, QObject* parent = nullptr);
+    ~ClockTray() override;
+
+    [[nodiscard]] QString label() const { return label_; }
+    // Icons handed to the tray so far, the first one (at construction) included.
+    [[nodiscard]] int iconUpdates() const { return iconUpdates_; }
+    [[nodiscard]] const QSystemTrayIcon& trayIcon() const { return *trayIcon_; }
+    // The label window while it is shown, else null.
+    [[nodiscard]] QWidget* labelWindow() const;
+
+public slots:
+    // Looks for a tray host: hides the label window when one is there, shows it after
+    // kChecksBeforeLabelWindow checks without one. Run by a timer; tests call it directly.
+    void checkTray();
+
+private:
+    void refresh();
+
+    const TimerModel& model_;
+    QMenu& menu_;
+    TrayAvailable trayAvailable_;
+    ChangeNotifier notifier_;
+    std::unique_ptr<QSystemTrayIcon> trayIcon_;
+    std::unique_ptr<LabelWindow> labelWindow_;
+    QTimer trayCheck_;
+    QString label_;
+    int iconUpdates_ = 0;
+    int checksWithoutTray_ = 0;
+};

@@ -1,0 +1,78 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="ja_JP">
+<context>
+    <name>AboutDialog</name>
+    <message>
+        <source>%1 について</source>
+        <translation>About %1</translation>
+    </message>
+    <message>
+        <source>%1 バージョン %2</source>
+        <translation>%1 version %2</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmRow</name>
+    <message>
+        <source>Alarm Enabled</source>
+        <translation>Alarm Enabled</translation>
+    </message>
+    <message>
+        <source>アラーム内容</source>
+        <translation>Alarm text</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmSettingsView</name>
+    <message>
+        <source>アラームが設定されていません</source>
+        <translation>No alarms set</translation>
+    </message>
+    <message>
+        <source>アラームを追加</source>
+        <translation>Add alarm</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmSettingsWindow</name>
+    <message>
+        <source>アラーム設定</source>
+        <translation>Alarm settings</translation>
+    </message>
+</context>
+<context>
+    <name>MenuView</name>
+    <message>
+        <source>時報</source>
+        <translation>Time signal</translation>
+    </message>
+    <message>
+        <source>アラームを作動</source>
+        <translation>Activate alarms</translation>
+    </message>
+    <message>
+        <source>アラーム設定</source>
+        <translation>Alarm settings</translation>
+    </message>
+    <message>
+        <source>Variredu Divar について</source>
+        <translation>About Variredu Divar</translation>
+    </message>
+    <message>
+        <source>サポート</source>
+        <translation>Support</translation>
+    </message>
+    <message>
+        <source>Variredu Divar を終了...</source>
+        <translation>Quit Variredu Divar</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>A tray clock showing Valdrian time (VT), with a spoken hourly time signal and alarms.</source>
+        <translation>A tray clock showing Valdrian time (VT), with a spoken hourly time signal and alarms.</translation>
+    </message>
+</context>
+</TS>
