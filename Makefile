@@ -1,10 +1,11 @@
 # The two commands of the README: `make run` and `make check`. Both set up the machine first.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 ARGS ?=
 
-.PHONY: setup build run check test asan format clean
+.PHONY: setup build run check test asan fuzz format clean
 
 setup:
 	bash scripts/setup
@@ -16,12 +17,13 @@ build: setup
 run: build
 	./$(BUILD)/src/variredu-divar $(ARGS)
 
-# Every test, warnings as errors, then the whole suite again under ASan+UBSan.
+# Every test, warnings as errors, then the whole suite again under ASan+UBSan, then the fuzzers.
 check: setup
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVD_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory asan
+	$(MAKE) --no-print-directory fuzz
 
 asan:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVD_WERROR=ON -DVD_SANITIZE=ON -DVD_BUILD_BENCH=OFF
@@ -29,8 +31,15 @@ asan:
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The libFuzzer targets (clang, ASan+UBSan), about 15 s each; only they and what they link are built.
+fuzz:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVD_WERROR=ON \
+		-DVD_FUZZ=ON -DVD_BUILD_TESTS=OFF -DVD_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) --target fuzzers -j $(JOBS)
+	bash fuzz/run_fuzzers.sh $(FUZZ_BUILD)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -31,12 +31,18 @@ bool isUuidText(const QString& text) {
     return true;
 }
 
+// A string escaped as a lone surrogate ("\ud800") reads as text with no UTF-8 form, which could
+// never be written back: such a list is as unreadable as malformed JSON.
 std::optional<QString> stringMember(const QJsonObject& object, const QString& key) {
     const QJsonValue value = object.value(key);
     if (!value.isString()) {
         return std::nullopt;
     }
-    return value.toString();
+    QString text = value.toString();
+    if (!text.isValidUtf16()) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 } // namespace
