@@ -2,6 +2,7 @@
 
 #include "ui/alarm_settings_view.h"
 
+#include <QShortcut>
 #include <QVBoxLayout>
 
 AlarmSettingsWindow::AlarmSettingsWindow(SettingsStore& store, QWidget* parent)
@@ -14,6 +15,9 @@ AlarmSettingsWindow::AlarmSettingsWindow(SettingsStore& store, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
+    // Ctrl+W closes it from the keyboard, as in other desktop windows; closing only hides it.
+    auto* close = new QShortcut(QKeySequence::Close, this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 void AlarmSettingsWindow::showAndActivate() {
