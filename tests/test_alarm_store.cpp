@@ -2,7 +2,9 @@
 #include "alarms/settings_store.h"
 #include "temp_settings.h"
 
+#include <QFile>
 #include <QJsonDocument>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +105,10 @@ TEST(StoredForm, OneBadElementFailsTheWholeList) {
         const QString text = u'[' + good + u',' + QString::fromUtf8(element) + u']';
         EXPECT_FALSE(decodeAlarmList(text)) << element;
     }
+    // An escaped lone surrogate has no UTF-8 form: it could never be written back.
+    const QString lone =
+        QString(good).replace(QStringLiteral("\"title\":\"\""), QStringLiteral("\"title\":\"\\ud800 x\""));
+    EXPECT_FALSE(decodeAlarmList(u'[' + lone + u']'));
     const char16_t* notLists[] = {u"",     u"not json", u"{}",  u"{\"alarms\":[]}", u"[",
                                   u"null", u"7",        u"[]x", u"\xD800[]"};
     for (const char16_t* text : notLists) {
@@ -206,6 +212,39 @@ TEST(SettingsStore, ListThatCannotBeEncodedLeavesTheStoredOneAlone) {
     EXPECT_FALSE(temp.store->setAlarms(broken));
     expectSame(temp.store->alarms(), twoAlarms());
     expectSame(decodeAlarmList(temp.raw()->value(keys::kAlarms).toString()).value(), twoAlarms());
+}
+
+TEST(SettingsStore, MalformedFileDoesNotFailLaterSaves) {
+    TempSettings temp;
+    EXPECT_TRUE(temp.store->isWritable());
+    {
+        QFile file(temp.path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const char garbage[] = "not settings\n\0\xff[[[ oops\nalarms=[{\"id\": broken\n=== \\ \"\n";
+        file.write(garbage, sizeof garbage - 1);
+    }
+    // QSettings reports such a file from the first save on, for good; the saves go through.
+    const auto store = temp.open();
+    ASSERT_TRUE(store->setAlarms(twoAlarms()));
+    ASSERT_TRUE(store->setAlarms(twoAlarms()));
+    ASSERT_TRUE(store->writeBool(keys::kEnableTimeSignal, true));
+    expectSame(decodeAlarmList(temp.raw()->value(keys::kAlarms).toString()).value(), twoAlarms());
+}
+
+TEST(SettingsStore, UnwritableStoreKeepsNoUnsavedChange) {
+    // Its directory can't be made because a plain file is in the way, which stops root as well.
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SettingsStore store(std::make_unique<QSettings>(
+        dir.filePath(QStringLiteral("blocker/variredu-divar.conf")), QSettings::IniFormat));
+    EXPECT_FALSE(store.isWritable());
+    EXPECT_FALSE(store.setAlarms(twoAlarms()));
+    EXPECT_FALSE(store.writeBool(keys::kEnableTimeSignal, true));
+    // Nothing reads back as if it had been saved.
+    EXPECT_TRUE(store.alarms().isEmpty());
+    EXPECT_FALSE(store.readBool(keys::kEnableTimeSignal));
 }
 
 } // namespace

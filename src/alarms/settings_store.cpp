@@ -1,5 +1,6 @@
 #include "alarms/settings_store.h"
 
+#include <QFileInfo>
 #include <QSettings>
 
 namespace keys = settings_keys;
@@ -49,6 +50,10 @@ bool SettingsStore::readBool(const keys::BoolKey& key) const {
 }
 
 bool SettingsStore::writeBool(const keys::BoolKey& key, bool value) {
+    // QSettings keeps a change it could not save and reads it back as if saved: make none then.
+    if (!isWritable()) {
+        return false;
+    }
     settings_->setValue(key.name, value);
     return commit();
 }
@@ -60,7 +65,7 @@ AlarmList SettingsStore::alarms() const {
 
 bool SettingsStore::setAlarms(const AlarmList& alarms) {
     const std::optional<QString> text = encodeAlarmList(alarms);
-    if (!text) {
+    if (!text || !isWritable()) {
         return false;
     }
     settings_->sync();
@@ -72,11 +77,20 @@ bool SettingsStore::setAlarms(const AlarmList& alarms) {
     return commit();
 }
 
+bool SettingsStore::isWritable() const {
+    // QSettings checks the file when it exists, but saves by writing a new file beside it and
+    // renaming that over it, so the directory must take new files as well.
+    return settings_->isWritable() && QFileInfo(QFileInfo(settings_->fileName()).absolutePath()).isWritable();
+}
+
 QString SettingsStore::fileName() const {
     return settings_->fileName();
 }
 
 bool SettingsStore::commit() {
     settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    // Once QSettings has read a malformed file it reports FormatError for good, also after writes
+    // that went through; isWritable() has already vouched for the write.
+    const QSettings::Status status = settings_->status();
+    return status == QSettings::NoError || status == QSettings::FormatError;
 }

@@ -28,8 +28,12 @@ public:
     // The stored list, or the empty list when it is absent or unreadable.
     [[nodiscard]] AlarmList alarms() const;
     // Replaces the whole list. An unreadable stored text is first copied to the backup key; a list
-    // that can't be encoded leaves the stored text as it was. False when nothing was saved.
+    // that can't be encoded, or a store that can't be written, leaves the stored text as it was.
+    // False when nothing was saved.
     bool setAlarms(const AlarmList& alarms);
+
+    // Whether changes can be saved: the file, or the directory it is replaced in, may be read-only.
+    [[nodiscard]] bool isWritable() const;
 
     // Where the store lives, for messages.
     [[nodiscard]] QString fileName() const;

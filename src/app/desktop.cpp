@@ -71,6 +71,7 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
     installTranslations(app, systemPreferredLanguages());
 
     const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
+    warnIfSettingsCannotBeSaved(*store);
     DaziviruVuzudIdi application(*store, makeSpeechOutput(options.speech),
                                  {&systemNow, &systemPreferredLanguages,
                                   &QSystemTrayIcon::isSystemTrayAvailable, &QDesktopServices::openUrl});

@@ -33,6 +33,15 @@ QString localIsoTime(std::int64_t ms) {
 
 } // namespace
 
+void warnIfSettingsCannotBeSaved(const SettingsStore& store) {
+    // Said once at start: the clock still runs, but a switch or alarm changed now would be gone
+    // at the next start.
+    if (!store.isWritable()) {
+        std::fprintf(stderr, "%s: settings can't be saved to %s; changes will be lost\n", kApplicationName,
+                     qUtf8Printable(store.fileName()));
+    }
+}
+
 int runOnce(const CommandLine& options) {
     writeLine(stdout, clockLabel(ZuduzirEraz(options.at.value_or(systemNow()))));
     return 0;
@@ -58,6 +67,7 @@ int runTerminal(const CommandLine& options) {
     }
 
     const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
+    warnIfSettingsCannotBeSaved(*store);
     // --at shifts the clock, which then runs at the real pace from there.
     const double offset = options.at ? *options.at - systemNow() : 0.0;
     TimerModel model([offset] { return systemNow() + offset; }, std::move(speech), &systemPreferredLanguages,

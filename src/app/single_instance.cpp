@@ -136,8 +136,11 @@ void SingleInstance::serve(QLocalSocket* socket) {
         return;
     }
     const bool wanted = socket->readLine(kMaxLine + 1).trimmed() == kRequest;
-    if (wanted)
+    if (wanted) {
         socket->write(QByteArray(kReply) + '\n');
+        // Out now: opening the window can keep the event loop busy for longer than the asker waits.
+        socket->flush();
+    }
     socket->disconnectFromServer();
     // Last, and without touching the socket again: a slot may run a nested event loop.
     if (wanted)
