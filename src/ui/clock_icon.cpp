@@ -1,17 +1,22 @@
 #include "ui/clock_icon.h"
 
-#include <QFont>
+#include <QApplication>
+#include <QIconEngine>
+#include <QMarginsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
 #include <QRectF>
 #include <QString>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTransform>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 namespace {
 
@@ -21,42 +26,116 @@ constexpr std::array kRatios{1.0, 2.0};
 const QColor kDigitColor(0xf8, 0xf8, 0xf8);
 const QColor kOutlineColor(0x14, 0x14, 0x14);
 
-// The outlines of "00" to "99", laid out once: shaping text costs far more than drawing it, and a
-// new icon is made every few seconds all day.
-struct DigitPairs {
-    std::array<QPainterPath, 100> paths;
-    // The box every pair is mapped to, so that each digit keeps its place and size whatever the
-    // time: the union of all pairs' outlines, not the outline of the one pair drawn.
-    QRectF bounds;
-};
+// The digits are drawn as strokes along their centre lines rather than from a font: loading fonts
+// (fontconfig's configuration, FreeType, HarfBuzz) cost more memory and start-up time than the rest of
+// the clock, for twenty glyphs. Each centre line lies in a kCell x 100 box, kept half a stroke clear
+// of its edges; the strokes have round ends, so a digit fills its box exactly.
+constexpr qreal kCell = 72;   // a digit's width
+constexpr qreal kGap = 14;    // between the two digits of a pair
+constexpr qreal kWeight = 20; // stroke width, in the same units
+constexpr qreal kLeft = kWeight / 2;
+constexpr qreal kRight = kCell - kWeight / 2;
+constexpr qreal kTop = kWeight / 2;
+constexpr qreal kBottom = 100 - kWeight / 2;
+constexpr qreal kInnerWidth = kRight - kLeft;
+constexpr qreal kMiddle = 50;
 
-const DigitPairs& digitPairs() {
-    static const DigitPairs pairs = [] {
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setStyleHint(QFont::SansSerif);
-        font.setPixelSize(100); // only the precision of the outlines: they are scaled to the icon
-        font.setBold(true);
-        font.setStretch(QFont::Condensed);
-        DigitPairs result;
-        for (std::size_t value = 0; value < result.paths.size(); ++value) {
-            result.paths[value].addText(0, 0, font, QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')));
-            result.bounds = result.bounds.united(result.paths[value].boundingRect());
-        }
-        return result;
-    }();
-    return pairs;
+QPainterPath centreLine(int digit) {
+    QPainterPath path;
+    switch (digit) {
+    case 0: {
+        const qreal radius = kInnerWidth / 2.2;
+        path.addRoundedRect(QRectF(kLeft, kTop, kInnerWidth, kBottom - kTop), radius, radius);
+        break;
+    }
+    case 1: {
+        const qreal stem = kLeft + kInnerWidth * 0.58;
+        path.moveTo(kLeft + 4, kTop + 20);
+        path.lineTo(stem, kTop);
+        path.lineTo(stem, kBottom);
+        path.moveTo(kLeft, kBottom);
+        path.lineTo(kRight, kBottom);
+        break;
+    }
+    case 2: {
+        const QRectF bowl(kLeft, kTop, kInnerWidth, 46);
+        path.arcMoveTo(bowl, 165);
+        path.arcTo(bowl, 165, -205);
+        path.lineTo(kLeft, kBottom);
+        path.lineTo(kRight, kBottom);
+        break;
+    }
+    case 3: {
+        const QRectF top(kLeft + 4, kTop, kInnerWidth - 6, kMiddle - kTop);
+        const QRectF bottom(kLeft, kMiddle, kInnerWidth, kBottom - kMiddle);
+        path.arcMoveTo(top, 160);
+        path.arcTo(top, 160, -250);
+        path.arcTo(bottom, 90, -225);
+        break;
+    }
+    case 4: {
+        const qreal stem = kRight - 12;
+        const qreal bar = kTop + 52;
+        path.moveTo(stem, kBottom);
+        path.lineTo(stem, kTop);
+        path.lineTo(kLeft, bar);
+        path.lineTo(kRight, bar);
+        break;
+    }
+    case 5: {
+        const QRectF bowl(kLeft, kTop + 32, kInnerWidth, kBottom - kTop - 32);
+        path.moveTo(kRight, kTop);
+        path.lineTo(kLeft + 4, kTop);
+        path.lineTo(kLeft + 2, kTop + 38);
+        // The tail stops short of the stem, or a small 5 reads as a 6.
+        path.arcTo(bowl, 145, -270);
+        break;
+    }
+    case 6: {
+        const QRectF bowl(kLeft, kTop + 32, kInnerWidth, kBottom - kTop - 32);
+        path.moveTo(kRight - 4, kTop + 4);
+        path.cubicTo(kRight - 18, kTop - 4, kLeft, kTop, kLeft, bowl.center().y());
+        path.addEllipse(bowl);
+        break;
+    }
+    case 7:
+        path.moveTo(kLeft, kTop);
+        path.lineTo(kRight, kTop);
+        path.lineTo(kLeft + kInnerWidth * 0.3, kBottom);
+        break;
+    case 8:
+        path.addEllipse(QRectF(kLeft + 4, kTop, kInnerWidth - 8, kMiddle - kTop - 4));
+        path.addEllipse(QRectF(kLeft, kMiddle - 4, kInnerWidth, kBottom - kMiddle + 4));
+        break;
+    default: { // 9: a 6 turned upside down
+        QTransform turn;
+        turn.translate(kCell, 100);
+        turn.rotate(180);
+        path = turn.map(centreLine(6));
+        break;
+    }
+    }
+    return path;
 }
 
-const QPainterPath& pathOf(int value) {
-    // Two digits hold 00 to 99; hours and minutes never leave that.
-    return digitPairs().paths[static_cast<std::size_t>(std::clamp(value, 0, 99))];
+QPainterPath pairOf(int value) {
+    // The centre lines of the ten digits, made once. Two digits hold 00 to 99; hours and minutes
+    // never leave that.
+    static const std::array<QPainterPath, 10> lines = [] {
+        std::array<QPainterPath, 10> made;
+        for (std::size_t digit = 0; digit < made.size(); ++digit) {
+            made[digit] = centreLine(static_cast<int>(digit));
+        }
+        return made;
+    }();
+    const int clamped = std::clamp(value, 0, 99);
+    QPainterPath pair = lines[static_cast<std::size_t>(clamped / 10)];
+    pair.addPath(lines[static_cast<std::size_t>(clamped % 10)].translated(kCell + kGap, 0));
+    return pair;
 }
 
 // Maps `from` onto `to` exactly: the digits fill their half of the square, stretched if need be.
 QTransform fitting(const QRectF& from, const QRectF& to) {
-    if (from.isEmpty()) {
-        return {};
-    }
     QTransform transform;
     transform.translate(to.left(), to.top());
     transform.scale(to.width() / from.width(), to.height() / from.height());
@@ -80,24 +159,128 @@ QPixmap clockPixmap(int hour, int minute, int size, qreal devicePixelRatio) {
     const QRectF top(outline, reach, size - 2 * outline, half - outline);
     const QRectF bottom(outline, half + reach, size - 2 * outline, half - outline);
 
-    const QRectF& bounds = digitPairs().bounds;
-    QPainterPath digits = fitting(bounds, top).map(pathOf(hour));
-    digits.addPath(fitting(bounds, bottom).map(pathOf(minute)));
+    // The strokes are as thick across as along, whatever the stretch: the centre lines are mapped
+    // into the digit boxes less half a stroke on each side, and stroked in pixels.
+    const qreal weight = top.height() * kWeight / 100;
+    const QMarginsF inset(weight / 2, weight / 2, weight / 2, weight / 2);
+    const QRectF lines(kLeft, kTop, kCell + kGap + kInnerWidth, kBottom - kTop);
+    QPainterPath digits = fitting(lines, top.marginsRemoved(inset)).map(pairOf(hour));
+    digits.addPath(fitting(lines, bottom.marginsRemoved(inset)).map(pairOf(minute)));
 
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    // Outline first, then the fill over its inner half: the digits keep their full width.
-    painter.strokePath(digits, QPen(kOutlineColor, outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.fillPath(digits, kDigitColor);
+    // The outline is a wider stroke under the digit's own.
+    painter.strokePath(digits,
+                       QPen(kOutlineColor, weight + outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.strokePath(digits, QPen(kDigitColor, weight, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     return pixmap;
 }
 
-QIcon clockIcon(int hour, int minute) {
-    QIcon icon;
-    for (const int size : kSizes) {
-        for (const qreal ratio : kRatios) {
-            icon.addPixmap(clockPixmap(hour, minute, size, ratio));
+namespace {
+
+// Draws a size only when someone asks for it, and keeps each drawing for the life of the icon (one
+// Valdrian minute). A tray host shows one size; drawing all twelve with an antialiased outline at
+// every minute cost more than the rest of the clock put together.
+class ClockIconEngine final : public QIconEngine {
+public:
+    ClockIconEngine(int hour, int minute)
+        : hour_(hour)
+        , minute_(minute) {}
+
+    QIconEngine* clone() const override { return new ClockIconEngine(*this); }
+    QString key() const override { return QStringLiteral("VarireduDivarClock"); }
+    bool isNull() override { return false; }
+
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        QList<QSize> sizes;
+        if (mode != QIcon::Normal || state != QIcon::Off) {
+            return sizes; // as an icon made of Normal/Off pixmaps would answer
+        }
+        for (const int size : kSizes) {
+            for (const qreal ratio : kRatios) {
+                const int side = static_cast<int>(size * ratio);
+                if (!sizes.contains(QSize(side, side))) {
+                    sizes.append(QSize(side, side));
+                }
+            }
+        }
+        return sizes;
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = std::min(size.width(), size.height());
+        return {side, side};
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    // `size` is in device pixels: a 22 px icon at 2x is asked for as 44x44 with scale 2, and gets the
+    // drawing made for 22 px at 2x, whose outline differs from that of a plain 44 px one.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
+        const qreal ratio = scale > 0 ? scale : 1.0;
+        const int side =
+            std::max(1, static_cast<int>(std::lround(std::min(size.width(), size.height()) / ratio)));
+        for (const Drawing& drawing : drawings_) {
+            if (drawing.side == side && drawing.ratio == ratio && drawing.mode == mode) {
+                return drawing.pixmap;
+            }
+        }
+        QPixmap pixmap = clockPixmap(hour_, minute_, side, ratio);
+        if (mode != QIcon::Normal) {
+            // Disabled and selected looks come from the style, as for any other icon.
+            if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+                QStyleOption option;
+                option.palette = QApplication::palette();
+                pixmap = QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
+                pixmap.setDevicePixelRatio(ratio);
+            }
+        }
+        drawings_.push_back({side, ratio, mode, pixmap});
+        return pixmap;
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        const int side = std::min(rect.width(), rect.height());
+        const QPixmap drawing = scaledPixmap(QSize(side, side) * ratio, mode, state, ratio);
+        QRect target(0, 0, side, side);
+        target.moveCenter(rect.center());
+        painter->drawPixmap(target, drawing);
+    }
+
+    void virtual_hook(int id, void* data) override {
+        // QIcon asks through these hooks as well as through the virtual functions above.
+        switch (id) {
+        case QIconEngine::ScaledPixmapHook: {
+            auto& argument = *static_cast<QIconEngine::ScaledPixmapArgument*>(data);
+            argument.pixmap = scaledPixmap(argument.size, argument.mode, argument.state, argument.scale);
+            return;
+        }
+        case QIconEngine::IsNullHook:
+            *static_cast<bool*>(data) = false;
+            return;
+        default:
+            QIconEngine::virtual_hook(id, data);
         }
     }
-    return icon;
+
+private:
+    struct Drawing {
+        int side;
+        qreal ratio;
+        QIcon::Mode mode;
+        QPixmap pixmap;
+    };
+
+    int hour_;
+    int minute_;
+    std::vector<Drawing> drawings_;
+};
+
+} // namespace
+
+QIcon clockIcon(int hour, int minute) {
+    return QIcon(new ClockIconEngine(hour, minute));
 }

@@ -6,9 +6,20 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QScreen>
 #include <QSystemTrayIcon>
+
+#include <chrono>
+
+namespace {
+
+// One debug line per icon handed to the tray, so the update rate and the time to the first icon can
+// be read off a running program: QT_LOGGING_RULES="variredu.tray.debug=true".
+Q_LOGGING_CATEGORY(lcTray, "variredu.tray", QtInfoMsg)
+
+} // namespace
 
 ClockTray::ClockTray(const TimerModel& model, QMenu& menu, TrayAvailable trayAvailable, QObject* parent)
     : QObject(parent)
@@ -45,9 +56,13 @@ QWidget* ClockTray::labelWindow() const {
 }
 
 void ClockTray::checkTray() {
+    sinceTrayCheck_.start();
     if (trayAvailable_()) {
         checksWithoutTray_ = 0;
         labelWindow_.reset();
+        // From now on refresh() checks on the model's ticks: a timer of its own would wake the
+        // program once more every few seconds, for a program that wakes once a second anyway.
+        trayCheck_.stop();
         return;
     }
     if (checksWithoutTray_ < kChecksBeforeLabelWindow) {
@@ -72,6 +87,11 @@ void ClockTray::checkTray() {
 }
 
 void ClockTray::refresh() {
+    // Half a tick early counts: ticks jitter, and waiting for the next would make it 6 s.
+    constexpr auto kDue = std::chrono::milliseconds(kTrayCheckInterval) - std::chrono::milliseconds(500);
+    if (!trayCheck_.isActive() && sinceTrayCheck_.isValid() && sinceTrayCheck_.hasExpired(kDue.count())) {
+        checkTray();
+    }
     const ZuduzirEraz& vt = model_.vt();
     const QString label = clockLabel(vt);
     if (label == label_) {
@@ -81,6 +101,7 @@ void ClockTray::refresh() {
     trayIcon_->setToolTip(label_);
     trayIcon_->setIcon(clockIcon(vt.hour(), vt.minute()));
     ++iconUpdates_;
+    qCDebug(lcTray) << "icon handed over:" << label_;
     if (labelWindow_) {
         labelWindow_->setLabel(label_);
     }

@@ -2,6 +2,7 @@
 
 #include "clock/change_notifier.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -41,7 +42,8 @@ public:
 
 public slots:
     // Looks for a tray host: hides the label window when one is there, shows it after
-    // kChecksBeforeLabelWindow checks without one. Run by a timer; tests call it directly.
+    // kChecksBeforeLabelWindow checks without one. Run by a timer until a tray host is first seen,
+    // then on the model's ticks; tests call it directly.
     void checkTray();
 
 private:
@@ -54,6 +56,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> trayIcon_;
     std::unique_ptr<LabelWindow> labelWindow_;
     QTimer trayCheck_;
+    QElapsedTimer sinceTrayCheck_;
     QString label_;
     int iconUpdates_ = 0;
     int checksWithoutTray_ = 0;

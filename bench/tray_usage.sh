@@ -1,0 +1,389 @@
+#!/usr/bin/env bash
+# Runs the tray clock and a minimal Qt tray program one after the other on a private virtual X display
+# with a tray host (Xvfb + trayer), and reports for each what it costs while it sits in the tray: peak
+# memory, CPU time, wakeups (voluntary context switches), and for the clock its icon updates and the
+# time from start to the first icon.
+#
+#   bench/tray_usage.sh [PROGRAM [BASELINE]]
+#       PROGRAM   default: build/src/variredu-divar in this checkout
+#       BASELINE  default: baseline-tray in the bench/ directory of PROGRAM's build
+#
+# VD_USAGE_SECONDS  how long each run lasts (default 120)
+# VD_USAGE_WARMUP   seconds after start that count as start-up (default 5); the steady rates are taken
+#                   from the rest of the run
+# VD_TRAY_RUNS      which runs, in order (default "baseline speech none"):
+#                     baseline  the minimal tray program
+#                     speech    the clock with the default speech engine, made at once by an alarm
+#                               due at the next Valdrian minute
+#                     none      the clock with --speech-engine none
+#
+# Each clock run gets fresh XDG_CONFIG_HOME and XDG_RUNTIME_DIR directories (so default settings, and
+# its own single-instance lock and speech-dispatcher) and no D-Bus session, so every program here
+# docks through XEmbed into trayer. A speech-dispatcher started for the speech run is a process of its
+# own, not counted, and is stopped after the run.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+program=${1:-$here/../build/src/variredu-divar}
+baseline=${2:-$(dirname "$program")/../bench/baseline-tray}
+seconds=${VD_USAGE_SECONDS:-120}
+warmup=${VD_USAGE_WARMUP:-5}
+runs=${VD_TRAY_RUNS:-baseline speech none}
+
+for binary in "$program" "$baseline"; do
+    if [ ! -x "$binary" ]; then
+        echo "tray_usage: no executable at $binary (build it first, or pass its path)" >&2
+        exit 2
+    fi
+done
+if ! [[ $seconds =~ ^[0-9]+$ && $warmup =~ ^[0-9]+$ ]] || [ "$warmup" -ge "$seconds" ]; then
+    echo "tray_usage: VD_USAGE_SECONDS and VD_USAGE_WARMUP must be whole numbers, warm-up shorter" >&2
+    exit 2
+fi
+for tool in Xvfb trayer xwininfo; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "tray_usage: $tool is missing (Debian: xvfb trayer x11-utils)" >&2
+        exit 2
+    fi
+done
+
+ticks_per_second=$(getconf CLK_TCK)
+work=$(mktemp -d)
+pid=
+helpers=()
+# shellcheck disable=SC2317 # runs from the trap
+cleanup() {
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+        kill -TERM "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+    stop_speech_dispatchers
+    local helper
+    for helper in "${helpers[@]}"; do
+        kill -TERM "$helper" 2>/dev/null || true
+        wait "$helper" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A speech-dispatcher that libspeechd started for a run lives on after it, with its output modules;
+# a module stuck on an audio device can hold the dispatcher's exit up for good. Each is found by the
+# run's own XDG_RUNTIME_DIR in its environment and stopped by its pid, with SIGKILL for those still
+# there after 3 s.
+stop_speech_dispatchers() {
+    local environ found=() spd
+    for environ in /proc/[0-9]*/environ; do
+        if { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qxF -e "XDG_RUNTIME_DIR=$work/run-speech"; then
+            spd=${environ#/proc/}
+            spd=${spd%/environ}
+            [ "$spd" != "$$" ] && found+=("$spd")
+        fi
+    done
+    [ "${#found[@]}" -gt 0 ] || return 0
+    kill -TERM "${found[@]}" 2>/dev/null || true
+    local alive=()
+    for _ in $(seq 1 30); do
+        alive=()
+        for spd in "${found[@]}"; do
+            kill -0 "$spd" 2>/dev/null && alive+=("$spd")
+        done
+        [ "${#alive[@]}" -gt 0 ] || return 0
+        sleep 0.1
+    done
+    kill -KILL "${alive[@]}" 2>/dev/null || true
+}
+
+now_us() {
+    echo "${EPOCHREALTIME/./}"
+}
+
+# user+sys CPU of the whole process (all its threads, also finished ones), in milliseconds.
+cpu_ms() {
+    local stat fields
+    stat=$(<"/proc/$1/stat")
+    # The command name is in parentheses and may hold spaces: split only what follows it.
+    read -ra fields <<<"${stat##*) }"
+    # fields[0] is the state (field 3), so utime (field 14) and stime (field 15) are at 11 and 12.
+    echo $(((fields[11] + fields[12]) * 1000 / ticks_per_second))
+}
+
+# CPU of the threads alive now, in microseconds, from the scheduler's nanosecond counts: finer than
+# the clock ticks above, but blind to threads that already ended.
+live_cpu_us() {
+    local total=0 run rest f
+    for f in /proc/"$1"/task/*/schedstat; do
+        [ -r "$f" ] || continue
+        read -r run rest <"$f"
+        total=$((total + run))
+    done
+    echo $((total / 1000))
+}
+
+# Voluntary context switches of the threads alive now: each is a thread going to sleep, so each
+# counts a wakeup.
+voluntary_switches() {
+    cat /proc/"$1"/task/*/status 2>/dev/null | awk '$1 == "voluntary_ctxt_switches:" { n += $2 } END { print n + 0 }'
+}
+
+# Per live thread: id, voluntary switches, CPU in ns (schedstat); a snapshot for thread_table.
+thread_snapshot() {
+    local task switches run rest
+    for task in /proc/"$1"/task/*; do
+        [ -r "$task/status" ] || continue
+        switches=$(awk '$1 == "voluntary_ctxt_switches:" { print $2 }' "$task/status")
+        read -r run rest <"$task/schedstat"
+        echo "${task##*/} $switches $run"
+    done
+}
+
+# Per live thread: name, voluntary switches and CPU in all, and since the snapshot in file $2 (or
+# since the thread started, for threads that were not there yet).
+thread_table() {
+    local tid switches run name before_switches before_run
+    while read -r tid switches run; do
+        name=$(cat "/proc/$1/task/$tid/comm" 2>/dev/null || echo "?")
+        read -r before_switches before_run < <(awk -v tid="$tid" '$1 == tid { print $2, $3 }' "$2")
+        printf '    %-16s %6s voluntary switches, %8s ms CPU; after start-up %6s switches, %8s ms\n' \
+            "$name" "$switches" "$(ms $((run / 1000)))" "$((switches - ${before_switches:-0}))" \
+            "$(ms $(((run - ${before_run:-0}) / 1000)))"
+    done < <(thread_snapshot "$1")
+}
+
+status_kb() {
+    awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"
+}
+
+# Microseconds as milliseconds with one decimal.
+ms() {
+    echo "$(($1 / 1000)).$(($1 % 1000 / 100))"
+}
+
+# Decimal division for the report.
+ratio() {
+    awk -v a="$1" -v b="$2" -v digits="${3:-2}" 'BEGIN { if (b == 0) print "n/a"; else printf "%.*f\n", digits, a / b }'
+}
+
+# A free display number from Xvfb itself, once it accepts connections.
+mkfifo "$work/display"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+helpers+=($!)
+read -r display <"$work/display" || {
+    echo "tray_usage: Xvfb did not start:" >&2
+    cat "$work/xvfb.log" >&2
+    exit 1
+}
+export DISPLAY=":$display"
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+trayer --edge top --align right --widthtype request --height 24 --SetDockType true --expand true \
+    >"$work/trayer.log" 2>&1 &
+helpers+=($!)
+for _ in $(seq 1 100); do
+    xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")' && break
+    sleep 0.1
+done
+if ! xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")'; then
+    echo "tray_usage: trayer did not come up:" >&2
+    cat "$work/trayer.log" >&2
+    exit 1
+fi
+
+# The settings for the speech run: one alarm at the Valdrian minute after the present one, so the
+# first tick that sees it (within 175/60 s) makes the speech engine.
+write_alarm_settings() {
+    local config=$1 label hour minute
+    label=$("$program" --once)
+    if ! [[ $label =~ ^VT:\ ([0-9]{2}):([0-9]{2})$ ]]; then
+        echo "tray_usage: unexpected --once output: $label" >&2
+        return 1
+    fi
+    hour=$((10#${BASH_REMATCH[1]}))
+    minute=$((10#${BASH_REMATCH[2]} + 1))
+    if [ "$minute" -eq 60 ]; then
+        minute=0
+        hour=$(((hour + 1) % 24))
+    fi
+    mkdir -p "$config/variredu-divar"
+    printf '[General]\nalarms="[{\\"id\\":\\"6B1E0F52-3C7A-4D9E-8F21-5A4C3B2D1E0F\\",\\"hour\\":\\"%02d\\",\\"minutes\\":\\"%02d\\",\\"title\\":\\"\\",\\"enabled\\":true}]"\n' \
+        "$hour" "$minute" >"$config/variredu-divar/variredu-divar.conf"
+    printf '%02d:%02d' "$hour" "$minute"
+}
+
+# Results by run, for the summary.
+declare -A hwm cpu_all cpu_steady wake_all wake_steady icons_per_min first_icon_ms
+
+run() {
+    local name=$1
+    local config="$work/config-$name" runtime="$work/run-$name" err="$work/err-$name"
+    mkdir -p "$config"
+    mkdir -m 700 "$runtime"
+    local -a command
+    local alarm=
+    case $name in
+    baseline) command=("$baseline") ;;
+    speech)
+        alarm=$(write_alarm_settings "$config")
+        command=("$program")
+        ;;
+    none) command=("$program" --speech-engine none) ;;
+    *)
+        echo "tray_usage: unknown run \"$name\" (baseline, speech or none)" >&2
+        return 1
+        ;;
+    esac
+
+    local started_us
+    started_us=$(now_us)
+    XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$runtime" \
+        QT_LOGGING_RULES="variredu.tray.debug=true;variredu.speech.debug=true" \
+        QT_MESSAGE_PATTERN="%{time yyyy-MM-dd HH:mm:ss.zzz} %{if-category}%{category}: %{endif}%{message}" \
+        "${command[@]}" >/dev/null 2>"$err" &
+    pid=$!
+
+    sleep "$warmup"
+    if ! kill -0 "$pid" 2>/dev/null; then
+        echo "tray_usage: $name exited early:" >&2
+        cat "$err" >&2
+        pid=
+        return 1
+    fi
+    local warm_us warm_ms warm_cpu_us warm_switches
+    warm_us=$(now_us)
+    warm_ms=$(cpu_ms "$pid")
+    warm_cpu_us=$(live_cpu_us "$pid")
+    warm_switches=$(voluntary_switches "$pid")
+    thread_snapshot "$pid" >"$work/threads-$name"
+    sleep $((seconds - warmup))
+
+    local end_us end_ms end_cpu_us end_switches hwm_kb rss_kb threads docked=no threads_at_end
+    end_us=$(now_us)
+    end_ms=$(cpu_ms "$pid")
+    end_cpu_us=$(live_cpu_us "$pid")
+    end_switches=$(voluntary_switches "$pid")
+    hwm_kb=$(status_kb "$pid" VmHWM)
+    rss_kb=$(status_kb "$pid" VmRSS)
+    threads=$(status_kb "$pid" Threads)
+    threads_at_end=$(thread_table "$pid" "$work/threads-$name")
+    # trayer reparents a docked icon into its panel, where its own windows have no name.
+    local panel
+    panel=$(xwininfo -root -tree 2>/dev/null | awk '/"panel": \("panel" "trayer"\)/ { print $1; exit }')
+    if [ -n "$panel" ] && xwininfo -tree -id "$panel" 2>/dev/null | grep -qE '^ +0x[0-9a-f]+ "[^"]+": \('; then
+        docked=yes
+    fi
+    local stop_us
+    stop_us=$(now_us)
+    kill -TERM "$pid"
+    local rc=0
+    wait "$pid" || rc=$?
+    pid=
+    local stopped_us
+    stopped_us=$(now_us)
+    if [ "$name" = speech ]; then
+        stop_speech_dispatchers
+    fi
+
+    local run_us=$((end_us - started_us)) steady_us=$((end_us - warm_us))
+    local whole_s steady_s
+    whole_s=$(ratio "$run_us" 1000000 3)
+    steady_s=$(ratio "$steady_us" 1000000 3)
+    hwm[$name]=$hwm_kb
+    cpu_all[$name]=$(ratio "$end_cpu_us" "$((run_us / 100))" 3)          # percent of one core
+    cpu_steady[$name]=$(ratio "$((end_cpu_us - warm_cpu_us))" "$((steady_us / 100))" 3)
+    wake_all[$name]=$(ratio "$end_switches" "$whole_s" 2)
+    wake_steady[$name]=$(ratio "$((end_switches - warm_switches))" "$steady_s" 2)
+
+    echo "$name: ${command[*]}"
+    echo "  run:                ${whole_s} s, ${threads} threads at the end, icon docked in trayer: ${docked}," \
+        "exit status ${rc} $(ms $((stopped_us - stop_us))) ms after SIGTERM"
+    echo "  CPU (user+sys):     ${end_ms} ms in all (/proc/PID/stat, clock ticks of $((1000 / ticks_per_second)) ms)," \
+        "${warm_ms} ms of it in the first ${warmup} s"
+    echo "  CPU, live threads:  $(ms "$end_cpu_us") ms in all, $(ms "$warm_cpu_us") ms in the first ${warmup} s" \
+        "(schedstat); ${cpu_all[$name]} % of one core over the run, ${cpu_steady[$name]} % after start-up"
+    echo "  peak RSS (VmHWM):   ${hwm_kb} kB ($(ratio "$hwm_kb" 1024 1) MiB; VmRSS at the end ${rss_kb} kB)"
+    echo "  wakeups:            ${end_switches} voluntary context switches in all, ${wake_all[$name]} a second" \
+        "over the run, ${wake_steady[$name]} a second after start-up"
+    echo "  threads at the end:"
+    echo "$threads_at_end"
+
+    if [ "$name" != baseline ]; then
+        # The clock's debug line for each icon it hands over, with the time it was written.
+        local updates=0 first_ms=n/a rate=n/a shortest=n/a repeats=0
+        grep 'variredu.tray: icon handed over' "$err" >"$work/icons-$name" || true
+        updates=$(wc -l <"$work/icons-$name")
+        if [ "$updates" -gt 0 ]; then
+            cut -c1-23 "$work/icons-$name" | date -f - +%s%6N >"$work/icon-times-$name"
+            first_ms=$(ratio "$(($(head -n1 "$work/icon-times-$name") - started_us))" 1000 1)
+            # The first icon is the one shown at start; the rate is that of the changes after it,
+            # from the first change to the last, so the run's length doesn't round it.
+            read -r rate shortest < <(awk 'NR > 1 { t[++n] = $1 }
+                END {
+                    if (n < 2) { print "n/a n/a"; exit }
+                    shortest = t[2] - t[1]
+                    for (i = 2; i <= n; ++i) if (t[i] - t[i - 1] < shortest) shortest = t[i] - t[i - 1]
+                    printf "%.2f %.3f\n", (n - 1) * 60e6 / (t[n] - t[1]), shortest / 1e6
+                }' "$work/icon-times-$name")
+            repeats=$(sed 's/.*icon handed over: //' "$work/icons-$name" | uniq -d | wc -l)
+        fi
+        icons_per_min[$name]=$rate
+        first_icon_ms[$name]=$first_ms
+        echo "  icon updates:       ${updates} in all, the first ${first_ms} ms after the start; then ${rate}" \
+            "a minute (shortest gap ${shortest} s), ${repeats} with the same label as the one before"
+    fi
+    if [ "$name" = speech ]; then
+        local engine
+        engine=$(grep -m1 -E 'variredu.speech: engine "' "$err" || true)
+        if [ -n "$engine" ]; then
+            echo "  speech engine:      started (alarm at VT ${alarm}): ${engine#* * }"
+        elif grep -q 'speech unavailable' "$err"; then
+            echo "  speech engine:      NOT available: $(grep -m1 'speech unavailable' "$err")"
+        else
+            echo "  speech engine:      NOT started within the run (alarm at VT ${alarm})"
+        fi
+    fi
+    local others
+    others=$(grep -v -E 'variredu\.(tray|speech): ' "$err" || true)
+    if [ -n "$others" ]; then
+        echo "  other stderr:"
+        sed 's/^/    /' <<<"$others"
+    fi
+}
+
+echo "tray_usage: $(date -u +%Y-%m-%dT%H:%M:%SZ), $(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg)," \
+    "display $DISPLAY, ${seconds} s a run, ${warmup} s of start-up"
+status=0
+for name in $runs; do
+    run "$name" || status=1
+done
+
+echo
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+if [ -n "${hwm[baseline]:-}" ]; then
+    echo "aims (against the baseline of this run):"
+    for name in speech none; do
+        [ -n "${hwm[$name]:-}" ] || continue
+        limit=1.2
+        [ "$name" = speech ] && limit=1.5
+        awk -v name="$name" -v hwm="${hwm[$name]}" -v base="${hwm[baseline]}" -v limit="$limit" \
+            -v cpu_all="${cpu_all[$name]}" -v cpu_steady="${cpu_steady[$name]}" \
+            -v wake="${wake_all[$name]}" -v wake_steady="${wake_steady[$name]}" \
+            -v base_wake="${wake_all[baseline]}" -v base_wake_steady="${wake_steady[baseline]}" \
+            -v icons="${icons_per_min[$name]}" -v first="${first_icon_ms[$name]}" '
+            function verdict(ok) { return ok ? "met" : "NOT met" }
+            BEGIN {
+                printf "  %s: RSS %.2fx the baseline (aim <= %sx): %s\n", name, hwm / base, limit,
+                    verdict(hwm / base <= limit)
+                printf "  %s: CPU (aim < 0.1 %% of a core): over the run %s %%: %s; after start-up %s %%: %s\n",
+                    name, cpu_all, verdict(cpu_all < 0.1), cpu_steady, verdict(cpu_steady < 0.1)
+                printf "  %s: wakeups (aim <= the baseline + 1.5/s): over the run %s/s against %s/s: %s;" \
+                    " after start-up %s/s against %s/s: %s\n", name, wake, base_wake,
+                    verdict(wake <= base_wake + 1.5), wake_steady, base_wake_steady,
+                    verdict(wake_steady <= base_wake_steady + 1.5)
+                printf "  %s: icon updates %s a minute (aim <= 21): %s\n", name, icons,
+                    icons == "n/a" ? "n/a" : verdict(icons <= 21)
+                printf "  %s: first icon %s ms after the start (aim < 300 ms): %s\n", name, first,
+                    first == "n/a" ? "n/a" : verdict(first < 300)
+            }'
+    done
+fi
+exit "$status"
