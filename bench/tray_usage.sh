@@ -237,7 +237,7 @@ run() {
     started_us=$(now_us)
     XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$runtime" \
         QT_LOGGING_RULES="variredu.tray.debug=true;variredu.speech.debug=true" \
-        QT_MESSAGE_PATTERN="%{time yyyy-MM-dd HH:mm:ss.zzz} %{if-category}%{category}: %{endif}%{message}" \
+        QT_MESSAGE_PATTERN="%{time yyyy-MM-dd HH:mm:ss.zzz} %{type} %{if-category}%{category}: %{endif}%{message}" \
         "${command[@]}" >/dev/null 2>"$err" &
     pid=$!
 
@@ -334,18 +334,17 @@ run() {
         local engine
         engine=$(grep -m1 -E 'variredu.speech: engine "' "$err" || true)
         if [ -n "$engine" ]; then
-            echo "  speech engine:      started (alarm at VT ${alarm}): ${engine#* * }"
+            echo "  speech engine:      started (alarm at VT ${alarm}): ${engine#* * * }"
         elif grep -q 'speech unavailable' "$err"; then
             echo "  speech engine:      NOT available: $(grep -m1 'speech unavailable' "$err")"
         else
             echo "  speech engine:      NOT started within the run (alarm at VT ${alarm})"
         fi
     fi
-    local others
-    others=$(grep -v -E 'variredu\.(tray|speech): ' "$err" || true)
-    if [ -n "$others" ]; then
+    # Everything but the debug lines read above: warnings (a stuck announcement, say) and anything else.
+    if grep -q -v -E ' debug variredu\.(tray|speech): ' "$err"; then
         echo "  other stderr:"
-        sed 's/^/    /' <<<"$others"
+        grep -v -E ' debug variredu\.(tray|speech): ' "$err" | sed 's/^/    /'
     fi
 }
 
