@@ -42,7 +42,16 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
         qputenv("QT_QPA_PLATFORM",
                 qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "xcb;offscreen" : "wayland;xcb;offscreen");
     }
+    // The X11 shared-memory backing store waits on a round trip to the server before each repaint:
+    // most of the icon's wakeups. Plain image transfer costs nothing noticeable for a 22 px icon.
+    const bool shmChosenHere = qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM");
+    if (shmChosenHere) {
+        qputenv("QT_XCB_NO_MITSHM", "1");
+    }
     QApplication app(argc, argv);
+    if (shmChosenHere) {
+        qunsetenv("QT_XCB_NO_MITSHM");
+    }
     if (platformChosenHere) {
         // Programs we start (the browser) choose their own platform.
         qunsetenv("QT_QPA_PLATFORM");
