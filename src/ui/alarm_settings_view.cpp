@@ -5,13 +5,17 @@
 #include "ui/alarm_row.h"
 #include "ui/symbol_icons.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -41,6 +45,14 @@ QWidget* makeEmptyPage(QWidget* parent) {
     return page;
 }
 
+// The style's gap between stacked controls.
+int rowGap(const QWidget& view) {
+    const int gap = view.style()->pixelMetric(QStyle::PM_LayoutVerticalSpacing);
+    return gap >= 0 ? gap
+                    : view.style()->layoutSpacing(QSizePolicy::DefaultType, QSizePolicy::DefaultType,
+                                                  Qt::Vertical);
+}
+
 } // namespace
 
 AlarmSettingsView::AlarmSettingsView(SettingsStore& store, QWidget* parent)
@@ -50,19 +62,16 @@ AlarmSettingsView::AlarmSettingsView(SettingsStore& store, QWidget* parent)
     , pages_(new QStackedWidget(this))
     , emptyPage_(makeEmptyPage(pages_))
     , scrollArea_(new QScrollArea(pages_))
-    , rowsLayout_(nullptr) {
+    , canvas_(new QWidget(scrollArea_)) {
     addButton_->setObjectName(QStringLiteral("addAlarmButton"));
     // Reachable by Tab, but a click leaves the focus in the field being edited.
     addButton_->setFocusPolicy(Qt::TabFocus);
 
-    auto* rows = new QWidget(scrollArea_);
-    rows->setObjectName(QStringLiteral("alarmRows"));
-    rowsLayout_ = new QVBoxLayout(rows);
-    rowsLayout_->setContentsMargins(0, 0, 0, 0);
-    rowsLayout_->addStretch(1);
+    // Rows are placed by hand at their index, so the canvas only needs the list's height.
+    canvas_->setObjectName(QStringLiteral("alarmRows"));
 
     scrollArea_->setObjectName(QStringLiteral("alarmScrollArea"));
-    scrollArea_->setWidget(rows);
+    scrollArea_->setWidget(canvas_);
     scrollArea_->setWidgetResizable(true);
     scrollArea_->setFrameShape(QFrame::NoFrame);
     scrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -82,6 +91,9 @@ AlarmSettingsView::AlarmSettingsView(SettingsStore& store, QWidget* parent)
     layout->addWidget(pages_, 1);
 
     connect(addButton_, &QPushButton::clicked, this, &AlarmSettingsView::addAlarm);
+    connect(scrollArea_->verticalScrollBar(), &QScrollBar::valueChanged, this, &AlarmSettingsView::placeRows);
+    canvas_->installEventFilter(this);
+    scrollArea_->viewport()->installEventFilter(this);
     reload();
 }
 
@@ -168,46 +180,92 @@ bool AlarmSettingsView::save(const AlarmList& alarms) {
 }
 
 void AlarmSettingsView::showList(const AlarmList& alarms) {
-    QHash<QUuid, QList<AlarmRow*>> shown;
-    std::vector<AlarmRow*> ordered;
-    ordered.reserve(static_cast<std::size_t>(alarms.size()));
-    for (const AlarmModel& alarm : alarms) {
-        QList<AlarmRow*>& same = shown[alarm.id];
-        const auto occurrence = static_cast<int>(same.size());
-        const QList<AlarmRow*> existing = rows_.value(alarm.id);
-        AlarmRow* row = occurrence < existing.size() ? existing[occurrence] : makeRow(alarm.id, occurrence);
-        row->showAlarm(alarm);
-        same.append(row);
-        ordered.push_back(row);
-    }
-
-    bool rearranged = false;
-    for (auto it = rows_.cbegin(); it != rows_.cend(); ++it) {
-        for (qsizetype i = shown.value(it.key()).size(); i < it->size(); ++i) {
-            retireRow(it->at(i));
-            rearranged = true;
-        }
-    }
-    rows_ = std::move(shown);
-
-    for (std::size_t i = 0; i < ordered.size(); ++i) {
-        AlarmRow* row = ordered[i];
-        const int position = static_cast<int>(i);
-        if (rowsLayout_->itemAt(position)->widget() != row) {
-            rowsLayout_->removeWidget(row);
-            rowsLayout_->insertWidget(position, row);
-            row->show();
-            rearranged = true;
-        }
-    }
-    if (rearranged) {
-        chainTabOrder(ordered);
+    shown_ = alarms;
+    keys_.clear();
+    keys_.reserve(static_cast<std::size_t>(alarms.size()));
+    indexOfKey_.clear();
+    indexOfKey_.reserve(alarms.size());
+    QHash<QUuid, int> seen;
+    for (qsizetype i = 0; i < alarms.size(); ++i) {
+        const RowKey key(alarms[i].id, seen[alarms[i].id]++);
+        keys_.push_back(key);
+        indexOfKey_.insert(key, i);
     }
     pages_->setCurrentWidget(alarms.isEmpty() ? emptyPage_ : scrollArea_);
+    placeRows();
 }
 
-AlarmRow* AlarmSettingsView::makeRow(const QUuid& id, int occurrence) {
-    auto* row = new AlarmRow(id, occurrence, scrollArea_->widget());
+// Gives each alarm in sight a row at its place in the list, fills it, and lets the others go.
+void AlarmSettingsView::placeRows() {
+    bool madeOrRetired = false;
+    if (rowPitch_ == 0 && !keys_.empty()) {
+        AlarmRow* first = makeRow(keys_.front());
+        rows_.insert(keys_.front(), first);
+        rowPitch_ = first->sizeHint().height() + rowGap(*this);
+        madeOrRetired = true;
+    }
+    // Beyond the largest widget height (some 400,000 rows) the list can't be scrolled to.
+    const qsizetype heightInRows = rowPitch_ == 0 ? 0 : QWIDGETSIZE_MAX / rowPitch_;
+    canvas_->setMinimumHeight(static_cast<int>(std::min(shown_.size(), heightInRows)) * rowPitch_);
+
+    QHash<RowKey, AlarmRow*> placed;
+    std::vector<AlarmRow*> ordered;
+    for (const qsizetype i : indexesInSight()) {
+        const RowKey& key = keys_[static_cast<std::size_t>(i)];
+        AlarmRow* row = rows_.take(key);
+        if (row == nullptr) {
+            row = makeRow(key);
+            madeOrRetired = true;
+        }
+        row->showAlarm(shown_[i]);
+        row->setGeometry(0, static_cast<int>(i) * rowPitch_, canvas_->width(), rowPitch_ - rowGap(*this));
+        row->show();
+        placed.insert(key, row);
+        ordered.push_back(row);
+    }
+    for (AlarmRow* row : std::as_const(rows_)) {
+        retireRow(row);
+        madeOrRetired = true;
+    }
+    rows_ = std::move(placed);
+    // A retired row's address may come back for a new one, so only an unchanged set of rows is
+    // compared by order.
+    if (madeOrRetired || ordered != tabChain_) {
+        chainTabOrder(ordered);
+        tabChain_ = std::move(ordered);
+    }
+}
+
+// The rows that show in the viewport, one more above and below so Tab always has a row to go to,
+// and the row holding the focus wherever it is. In list order.
+std::vector<qsizetype> AlarmSettingsView::indexesInSight() const {
+    std::vector<qsizetype> indexes;
+    if (rowPitch_ == 0) {
+        return indexes;
+    }
+    const int top = scrollArea_->verticalScrollBar()->value();
+    const qsizetype first = std::max(0, top / rowPitch_ - 1);
+    const qsizetype end =
+        std::min(shown_.size(), qsizetype((top + scrollArea_->viewport()->height()) / rowPitch_ + 2));
+    for (qsizetype i = first; i < end; ++i) {
+        indexes.push_back(i);
+    }
+
+    QWidget* focus = window()->focusWidget();
+    if (focus != nullptr && canvas_->isAncestorOf(focus)) {
+        for (auto it = rows_.cbegin(); it != rows_.cend(); ++it) {
+            const qsizetype index = indexOfKey_.value(it.key(), -1);
+            if (index >= 0 && (index < first || index >= end) && it.value()->isAncestorOf(focus)) {
+                indexes.insert(index < first ? indexes.begin() : indexes.end(), index);
+                break;
+            }
+        }
+    }
+    return indexes;
+}
+
+AlarmRow* AlarmSettingsView::makeRow(const RowKey& key) {
+    auto* row = new AlarmRow(key.first, key.second, canvas_);
     connect(row, &AlarmRow::enabledClicked, this, &AlarmSettingsView::onEnabledClicked);
     connect(row, &AlarmRow::hourEdited, this, &AlarmSettingsView::onHourEdited);
     connect(row, &AlarmRow::minutesEdited, this, &AlarmSettingsView::onMinutesEdited);
@@ -219,9 +277,15 @@ AlarmRow* AlarmSettingsView::makeRow(const QUuid& id, int occurrence) {
 // The row may be the one whose button or field is calling us, so it goes only once control is
 // back in the event loop. Hidden now, it takes no input and hands its focus to the next row.
 void AlarmSettingsView::retireRow(AlarmRow* row) {
-    rowsLayout_->removeWidget(row);
     row->hide();
     row->deleteLater();
+}
+
+bool AlarmSettingsView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && (watched == canvas_ || watched == scrollArea_->viewport())) {
+        placeRows();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // Tab follows reading order: the add button, then each row left to right, top to bottom.

@@ -3,7 +3,7 @@
 #include "alarms/alarm_model.h"
 
 #include <QHash>
-#include <QList>
+#include <QPair>
 #include <QWidget>
 
 #include <vector>
@@ -12,13 +12,14 @@ class AlarmRow;
 class QPushButton;
 class QScrollArea;
 class QStackedWidget;
-class QVBoxLayout;
 class SettingsStore;
 
-// The content of the alarm settings window. It keeps no copy of the alarm list: it shows what the
-// store holds and writes the whole list back after every edit, so the change is on disk at once.
-// Rows belong to alarm ids and are updated in place, so typing, adding and deleting never take the
-// focus or cursor away from the field being edited.
+// The content of the alarm settings window. It shows what the store holds and writes the whole
+// list back after every edit, so the change is on disk at once; every edit starts from the list
+// as stored, never from what is on screen.
+// Rows belong to alarms and are updated in place, so typing, adding and deleting never take the
+// focus or cursor away from the field being edited. Only the rows in sight (and the one being
+// edited) exist, so a list of thousands opens as fast as a short one.
 class AlarmSettingsView : public QWidget {
     Q_OBJECT
 
@@ -33,7 +34,14 @@ public slots:
     // Removes the first alarm with this id; nothing when there is none.
     void deleteAlarm(const QUuid& id);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // An alarm as a row knows it: its id and which of the alarms with that id it is (a hand-edited
+    // list may repeat an id).
+    using RowKey = QPair<QUuid, int>;
+
     void onEnabledClicked(AlarmRow* row, bool enabled);
     void onHourEdited(AlarmRow* row, const QString& text);
     void onMinutesEdited(AlarmRow* row, const QString& text);
@@ -46,7 +54,9 @@ private:
     template <typename T> bool setField(const AlarmRow& row, T AlarmModel::*field, const T& value);
     bool save(const AlarmList& alarms);
     void showList(const AlarmList& alarms);
-    [[nodiscard]] AlarmRow* makeRow(const QUuid& id, int occurrence);
+    void placeRows();
+    [[nodiscard]] std::vector<qsizetype> indexesInSight() const;
+    [[nodiscard]] AlarmRow* makeRow(const RowKey& key);
     void retireRow(AlarmRow* row);
     void chainTabOrder(const std::vector<AlarmRow*>& rows);
 
@@ -55,7 +65,14 @@ private:
     QStackedWidget* pages_;
     QWidget* emptyPage_;
     QScrollArea* scrollArea_;
-    QVBoxLayout* rowsLayout_;
-    // Each id's rows in list order; more than one only when the stored list repeats an id.
-    QHash<QUuid, QList<AlarmRow*>> rows_;
+    QWidget* canvas_;
+    // The list last shown, to fill rows that scroll into sight, and each alarm's key.
+    AlarmList shown_;
+    std::vector<RowKey> keys_;
+    QHash<RowKey, qsizetype> indexOfKey_;
+    QHash<RowKey, AlarmRow*> rows_;
+    // The rows in the order Tab last visited them.
+    std::vector<AlarmRow*> tabChain_;
+    // Every row has the height of the first one made, gap included.
+    int rowPitch_ = 0;
 };

@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -16,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -45,15 +45,17 @@ public:
     // The list as another reader of the file sees it now.
     [[nodiscard]] AlarmList stored() const { return settings.open()->alarms(); }
 
-    // Rows in the order shown, top to bottom.
+    // The rows that exist, in the order shown, top to bottom. Rows out of sight are not made.
     [[nodiscard]] std::vector<ShownRow> rows() const {
-        std::vector<ShownRow> rows;
-        const QLayout* layout = view->findChild<QWidget*>(QStringLiteral("alarmRows"))->layout();
-        for (int i = 0; i < layout->count(); ++i) {
-            QWidget* row = layout->itemAt(i)->widget();
-            if (row == nullptr) {
-                continue;
+        QList<QWidget*> shown;
+        for (QWidget* row : view->findChildren<QWidget*>(QStringLiteral("alarmRow"))) {
+            if (!row->isHidden()) {
+                shown.append(row);
             }
+        }
+        std::sort(shown.begin(), shown.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+        std::vector<ShownRow> rows;
+        for (QWidget* row : shown) {
             rows.push_back({row, row->findChild<QCheckBox*>(QStringLiteral("enabledCheckBox")),
                             row->findChild<QLineEdit*>(QStringLiteral("hourField")),
                             row->findChild<QLineEdit*>(QStringLiteral("minutesField")),
