@@ -214,21 +214,39 @@ TEST(SettingsStore, ListThatCannotBeEncodedLeavesTheStoredOneAlone) {
     expectSame(decodeAlarmList(temp.raw()->value(keys::kAlarms).toString()).value(), twoAlarms());
 }
 
-TEST(SettingsStore, MalformedFileDoesNotFailLaterSaves) {
+TEST(SettingsStore, MalformedFileIsCopiedWholeBeforeTheFirstSave) {
     TempSettings temp;
-    EXPECT_TRUE(temp.store->isWritable());
+    const QString copyPath = temp.path + QLatin1String(keys::kUnreadableFileSuffix);
+    const auto copied = [&] {
+        QFile copy(copyPath);
+        return copy.open(QIODevice::ReadOnly) ? copy.readAll() : QByteArray("(no copy)");
+    };
+    const char bytes[] = "not settings\n\0\xff[[[ oops\nalarms=[{\"id\": broken\n=== \\ \"\n";
+    const QByteArray garbage(bytes, sizeof bytes - 1);
     {
         QFile file(temp.path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        const char garbage[] = "not settings\n\0\xff[[[ oops\nalarms=[{\"id\": broken\n=== \\ \"\n";
-        file.write(garbage, sizeof garbage - 1);
+        file.write(garbage);
     }
-    // QSettings reports such a file from the first save on, for good; the saves go through.
+    // Writing the file back drops the lines QSettings could not read: they are kept beside it first.
     const auto store = temp.open();
     ASSERT_TRUE(store->setAlarms(twoAlarms()));
+    EXPECT_EQ(copied(), garbage);
+    // QSettings reports such a file for good, also after its own clean writes; the copy is not
+    // replaced by a clean file, and later saves go through, also from a second store.
+    const auto second = temp.open();
+    ASSERT_TRUE(second->alarms().size() == 2);
     ASSERT_TRUE(store->setAlarms(twoAlarms()));
     ASSERT_TRUE(store->writeBool(keys::kEnableTimeSignal, true));
+    ASSERT_TRUE(second->writeBool(keys::kEnableAlarm, false));
+    EXPECT_EQ(copied(), garbage);
     expectSame(decodeAlarmList(temp.raw()->value(keys::kAlarms).toString()).value(), twoAlarms());
+
+    // A well-formed file is never copied.
+    TempSettings clean;
+    ASSERT_TRUE(clean.store->setAlarms(twoAlarms()));
+    ASSERT_TRUE(clean.open()->writeBool(keys::kEnableTimeSignal, true));
+    EXPECT_FALSE(QFile::exists(clean.path + QLatin1String(keys::kUnreadableFileSuffix)));
 }
 
 TEST(SettingsStore, UnwritableStoreKeepsNoUnsavedChange) {

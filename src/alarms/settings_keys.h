@@ -16,6 +16,9 @@ inline constexpr char kAlarms[] = "alarms";
 inline constexpr char kAlarmsDefault[] = "[]";
 // The last stored list that could not be read, kept when a new list replaces it.
 inline constexpr char kAlarmsBackup[] = "alarmsBackup";
+// Beside a settings file with lines that can't be read, a copy of the whole file as it was before
+// it was written back without them.
+inline constexpr char kUnreadableFileSuffix[] = ".unreadable";
 
 // Organisation and application name of the per-user store:
 // $XDG_CONFIG_HOME/variredu-divar/variredu-divar.conf on Linux.

@@ -1,6 +1,8 @@
 #include "alarms/settings_store.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 
 namespace keys = settings_keys;
@@ -31,6 +33,18 @@ std::optional<AlarmList> decodeStored(const QVariant& value) {
     return decodeAlarmList(value.toString());
 }
 
+// A line that is no section, comment or key=value: QSettings skips it on reading and so loses it when
+// it writes the file back.
+bool hasUnreadableLines(const QByteArray& content) {
+    for (const QByteArray& line : content.split('\n')) {
+        const QByteArray text = line.trimmed();
+        if (!text.isEmpty() && !text.startsWith('[') && !text.startsWith(';') && !text.contains('=')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 SettingsStore::SettingsStore(std::unique_ptr<QSettings> settings)
@@ -54,6 +68,10 @@ bool SettingsStore::writeBool(const keys::BoolKey& key, bool value) {
     if (!isWritable()) {
         return false;
     }
+    settings_->sync();
+    if (!keepUnreadableFile()) {
+        return false;
+    }
     settings_->setValue(key.name, value);
     return commit();
 }
@@ -69,6 +87,9 @@ bool SettingsStore::setAlarms(const AlarmList& alarms) {
         return false;
     }
     settings_->sync();
+    if (!keepUnreadableFile()) {
+        return false;
+    }
     const QVariant stored = settings_->value(keys::kAlarms);
     if (stored.isValid() && !decodeStored(stored)) {
         settings_->setValue(keys::kAlarmsBackup, stored);
@@ -85,6 +106,21 @@ bool SettingsStore::isWritable() const {
 
 QString SettingsStore::fileName() const {
     return settings_->fileName();
+}
+
+bool SettingsStore::keepUnreadableFile() {
+    // QSettings tells of a malformed file only once it has written it back, and from then on for
+    // good, so the file itself is looked at: after the first write it is clean.
+    QFile file(settings_->fileName());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return true; // nothing on disk to lose
+    }
+    const QByteArray content = file.readAll();
+    if (!hasUnreadableLines(content)) {
+        return true;
+    }
+    QSaveFile copy(settings_->fileName() + QLatin1String(keys::kUnreadableFileSuffix));
+    return copy.open(QIODevice::WriteOnly) && copy.write(content) == content.size() && copy.commit();
 }
 
 bool SettingsStore::commit() {

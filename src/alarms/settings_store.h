@@ -27,6 +27,7 @@ public:
 
     // The stored list, or the empty list when it is absent or unreadable.
     [[nodiscard]] AlarmList alarms() const;
+    // Writes keep a settings file with unreadable lines: the whole file is copied beside it first.
     // Replaces the whole list. An unreadable stored text is first copied to the backup key; a list
     // that can't be encoded, or a store that can't be written, leaves the stored text as it was.
     // False when nothing was saved.
@@ -39,6 +40,7 @@ public:
     [[nodiscard]] QString fileName() const;
 
 private:
+    [[nodiscard]] bool keepUnreadableFile();
     bool commit();
 
     std::unique_ptr<QSettings> settings_;
