@@ -185,9 +185,9 @@ void AlarmSettingsView::showList(const AlarmList& alarms) {
     keys_.reserve(static_cast<std::size_t>(alarms.size()));
     indexOfKey_.clear();
     indexOfKey_.reserve(alarms.size());
-    QHash<QUuid, int> seen;
+    QHash<RowKey, int> seen; // alarms so far with each id, under occurrence 0
     for (qsizetype i = 0; i < alarms.size(); ++i) {
-        const RowKey key(alarms[i].id, seen[alarms[i].id]++);
+        const RowKey key{alarms[i].id, seen[RowKey{alarms[i].id}]++};
         keys_.push_back(key);
         indexOfKey_.insert(key, i);
     }
@@ -265,7 +265,7 @@ std::vector<qsizetype> AlarmSettingsView::indexesInSight() const {
 }
 
 AlarmRow* AlarmSettingsView::makeRow(const RowKey& key) {
-    auto* row = new AlarmRow(key.first, key.second, canvas_);
+    auto* row = new AlarmRow(key.id, key.occurrence, canvas_);
     connect(row, &AlarmRow::enabledClicked, this, &AlarmSettingsView::onEnabledClicked);
     connect(row, &AlarmRow::hourEdited, this, &AlarmSettingsView::onHourEdited);
     connect(row, &AlarmRow::minutesEdited, this, &AlarmSettingsView::onMinutesEdited);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "alarms/alarm_model.h"
+#include "ui/alarm_row_key.h"
 
 #include <QHash>
-#include <QPair>
 #include <QWidget>
 
 #include <vector>
@@ -38,10 +38,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // An alarm as a row knows it: its id and which of the alarms with that id it is (a hand-edited
-    // list may repeat an id).
-    using RowKey = QPair<QUuid, int>;
-
     void onEnabledClicked(AlarmRow* row, bool enabled);
     void onHourEdited(AlarmRow* row, const QString& text);
     void onMinutesEdited(AlarmRow* row, const QString& text);

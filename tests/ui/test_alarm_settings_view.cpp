@@ -1,7 +1,10 @@
 #include "alarm_view_under_test.h"
+#include "ui/alarm_row_key.h"
 #include "ui/symbol_icons.h"
 
 #include <QImage>
+
+#include <set>
 
 namespace {
 
@@ -162,6 +165,22 @@ TEST(AlarmSettingsView, BundledSymbolsDraw) {
         }
         EXPECT_GT(inked, 10) << static_cast<int>(symbol);
     }
+}
+
+// A generated list's ids, alike but for a counter in two places: Qt's own QUuid hash folds those
+// together and puts every one in the same bucket.
+TEST(AlarmRowKey, PatternedIdsHashApart) {
+    constexpr int kIds = 1000;
+    std::set<size_t> hashes;
+    for (int i = 0; i < kIds; ++i) {
+        const QUuid id(QStringLiteral("%1-0000-4000-8000-%2")
+                           .arg(i, 8, 16, QLatin1Char('0'))
+                           .arg(i, 12, 16, QLatin1Char('0')));
+        ASSERT_FALSE(id.isNull());
+        hashes.insert(qHash(RowKey{id, 0}));
+        hashes.insert(qHash(RowKey{id, 1}));
+    }
+    EXPECT_EQ(hashes.size(), std::size_t{2 * kIds});
 }
 
 } // namespace
