@@ -60,9 +60,9 @@ report() {
     local file=$1 per=$2
     callgrind_annotate --inclusive=yes --threshold=100 "$file" 2>/dev/null |
         grep -E 'clockIcon|clockPixmap|ClockIconEngine|digitPairs|digitOutlines|ClockTray::ClockTray|ClockTray::refresh|QApplication::QApplication|TimerModel::tick|QSystemTrayIcon::setIcon|QIcon::paint|QWidgetRepaintManager|QRasterPaintEngine::stroke|QPainterPath::addText|QFontDatabase|FcInit|FcConfig|QCoreApplication::exec|QApplication::QApplication|main ' |
-        awk -v per="$per" '{ n = $1; gsub(",", "", n); line = $0; sub(/^ *[0-9,]+ +(\([^)]*\) +)?/, "", line);
+        awk -v per="$per" 'NR <= 40 { n = $1; gsub(",", "", n); line = $0; sub(/^ *[0-9,]+ +(\([^)]*\) +)?/, "", line);
             if (per > 0) printf "  %15s  %12.0f per icon update  %s\n", $1, n / per, line;
-            else printf "  %15s  %s\n", $1, line }' | head -n 40
+            else printf "  %15s  %s\n", $1, line }' # reads on to the end: head would end it with SIGPIPE
 }
 
 echo "tray_callgrind: $program, start-up ${warmup} s then ${seconds} s profiled, valgrind $(valgrind --version)"
