@@ -219,6 +219,18 @@ crops_over_minutes() { # region, file prefix
     return 1
 }
 
+# Crops REGION over two minutes (see crops_over_minutes) and checks that WHAT stays the same within
+# the first and changes with the second; fails when it can't take the crops.
+follows_minute() { # what, region, file prefix
+    if ! crops_over_minutes "$2" "$3"; then
+        fail "$1 follows the minute" "no crops in two successive minutes (readings: '${minute_a:-}' '${minute_b:-}')"
+        return 1
+    fi
+    check "$1 stays the same within the minute $minute_a" "$(signature "$3-a.png")" "$(signature "$3-a2.png")"
+    ok_if "$1 changes with the minute: $minute_a -> $minute_b" \
+        test "$(signature "$3-a.png")" != "$(signature "$3-b.png")"
+}
+
 # Finds the two separators in the menu on SCREENSHOT and from them the rows of the eight entries
 # (one entry, separator, two entries, separator, three entries). Sets entry_y[1..8] to the
 # absolute y of the entries' middles (0 for the separators) and menu_layout to a description.
@@ -331,17 +343,7 @@ icon_region="${icon_w}x${icon_h}+$icon_x+$icon_y"
 
 drawn_and_kept "the icon" "$icon_region" tray-icon 800
 
-if crops_over_minutes "$icon_region" "$work/icon"; then
-    if [ "$(signature "$work/icon-a.png")" = "$(signature "$work/icon-a2.png")" ]; then
-        pass "the icon stays the same within the minute $minute_a"
-    else
-        fail "the icon stays the same within the minute $minute_a" "two crops a second apart differ"
-    fi
-    if [ "$(signature "$work/icon-a.png")" != "$(signature "$work/icon-b.png")" ]; then
-        pass "the icon changes with the minute: $minute_a -> $minute_b"
-    else
-        fail "the icon changes with the minute: $minute_a -> $minute_b" "the crops are identical"
-    fi
+if follows_minute "the icon" "$icon_region" "$work/icon"; then
     # The hour is drawn over the minute: a new minute in the same hour redraws only the lower half.
     top_same=no
     [ "$(half_signature "$work/icon-a.png" top)" = "$(half_signature "$work/icon-b.png" top)" ] && top_same=yes
@@ -359,8 +361,6 @@ if crops_over_minutes "$icon_region" "$work/icon"; then
     else
         fail "hour on top, minute below ($minute_a -> $minute_b)" "the lower half did not change"
     fi
-else
-    fail "the icon follows the minute" "no crops in two successive minutes (readings: '${minute_a:-}' '${minute_b:-}')"
 fi
 
 # The tooltip: hovering the icon shows a small window of the program.
@@ -404,23 +404,14 @@ else
     fail "enableTimeSignal before is absent or false" "it is '$before'"
 fi
 choose 1 || fail "the menu closes after choosing 時報"
-if poll 3000 setting_is enableTimeSignal true; then
-    pass "choosing 時報 stores enableTimeSignal=true"
-else
-    fail "choosing 時報 stores enableTimeSignal=true" "it is '$(setting enableTimeSignal)'"
-fi
+poll 3000 setting_is enableTimeSignal true
+check "choosing 時報 stores enableTimeSignal=true" true "$(setting enableTimeSignal)"
 if tray_menu "$work/menu-2.png"; then
-    if [ "$(signature "$work/timesignal-off.png")" != "$(signature "$work/entry-1.png")" ]; then
-        pass "the 時報 row looks different once the switch is on (its checkmark)"
-    else
-        fail "the 時報 row looks different once the switch is on" "the row is unchanged"
-    fi
+    ok_if "the 時報 row looks different once the switch is on (its checkmark)" \
+        test "$(signature "$work/timesignal-off.png")" != "$(signature "$work/entry-1.png")"
     choose 1 || fail "the menu closes after choosing 時報 again"
-    if poll 3000 setting_is enableTimeSignal false; then
-        pass "choosing 時報 again stores enableTimeSignal=false"
-    else
-        fail "choosing 時報 again stores enableTimeSignal=false" "it is '$(setting enableTimeSignal)'"
-    fi
+    poll 3000 setting_is enableTimeSignal false
+    check "choosing 時報 again stores enableTimeSignal=false" false "$(setting enableTimeSignal)"
 else
     fail "the menu opens a second time" "$menu_layout"
 fi
@@ -525,17 +516,7 @@ else
     fail "the label window asks to stay on top and to have no frame" "$state" "$motif"
 fi
 drawn_and_kept "the label window" "$label_region" label-window 400
-if crops_over_minutes "$label_region" "$work/label"; then
-    if [ "$(signature "$work/label-a.png")" = "$(signature "$work/label-a2.png")" ] &&
-        [ "$(signature "$work/label-a.png")" != "$(signature "$work/label-b.png")" ]; then
-        pass "the label window follows the minute: $minute_a -> $minute_b"
-    else
-        fail "the label window follows the minute: $minute_a -> $minute_b" \
-            "same within the minute: $([ "$(signature "$work/label-a.png")" = "$(signature "$work/label-a2.png")" ] && echo yes || echo no)"
-    fi
-else
-    fail "the label window follows the minute" "no crops in two successive minutes (readings: '${minute_a:-}' '${minute_b:-}')"
-fi
+follows_minute "the label window" "$label_region" "$work/label"
 if menu_at $((label_x + label_w / 2)) $((label_y + label_h / 2)) 1 "$work/label-menu.png"; then
     cp "$work/label-menu.png" "$artifacts/label-menu.png"
     pass "a click on the label window opens the menu: ${menu_w}x${menu_h} ($menu_layout; kept label-menu.png)"
