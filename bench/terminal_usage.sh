@@ -10,63 +10,15 @@
 # VD_USAGE_ENGINES  speech engines to try, in order (default "none qt")
 set -euo pipefail
 
-binary=${1:-$(dirname "$0")/../build/src/variredu-divar}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/lib/usage.sh"
+binary=${1:-$here/../build/src/variredu-divar}
 seconds=${VD_USAGE_SECONDS:-60}
 warmup=${VD_USAGE_WARMUP:-5}
 engines=${VD_USAGE_ENGINES:-none qt}
 
-if [ ! -x "$binary" ]; then
-    echo "terminal_usage: no executable at $binary (build it first, or pass its path)" >&2
-    exit 2
-fi
-if ! [[ $seconds =~ ^[0-9]+$ && $warmup =~ ^[0-9]+$ ]] || [ "$warmup" -ge "$seconds" ]; then
-    echo "terminal_usage: VD_USAGE_SECONDS and VD_USAGE_WARMUP must be whole numbers, warm-up shorter" >&2
-    exit 2
-fi
-
-ticks_per_second=$(getconf CLK_TCK)
-work=$(mktemp -d)
-pid=
-# shellcheck disable=SC2317 # runs from the trap
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill -TERM "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# user+sys CPU of the whole process (all its threads, also finished ones), in milliseconds.
-cpu_ms() {
-    local stat fields
-    stat=$(<"/proc/$1/stat")
-    # The command name is in parentheses and may hold spaces: split only what follows it.
-    read -ra fields <<<"${stat##*) }"
-    # fields[0] is the state (field 3), so utime (field 14) and stime (field 15) are at 11 and 12.
-    echo $(((fields[11] + fields[12]) * 1000 / ticks_per_second))
-}
-
-# CPU of the threads alive now, in microseconds, from the scheduler's nanosecond counts: finer than
-# the clock ticks above, but blind to threads that already ended. Empty without schedstat.
-live_cpu_us() {
-    local total=0 run rest f
-    for f in /proc/"$1"/task/*/schedstat; do
-        [ -r "$f" ] || return 0
-        read -r run rest <"$f"
-        total=$((total + run))
-    done
-    echo $((total / 1000))
-}
-
-# Prints microseconds as milliseconds with one decimal.
-ms() {
-    echo "$(($1 / 1000)).$(($1 % 1000 / 100))"
-}
-
-status_kb() {
-    awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"
-}
+need_executable "$binary"
+need_durations VD_USAGE_SECONDS "$seconds" VD_USAGE_WARMUP "$warmup"
 
 run() {
     local engine=$1
@@ -77,12 +29,7 @@ run() {
     pid=$!
 
     sleep "$warmup"
-    if ! kill -0 "$pid" 2>/dev/null; then
-        echo "terminal_usage: --speech-engine $engine exited early:" >&2
-        cat "$err" >&2
-        pid=
-        return 1
-    fi
+    survived_warmup "--speech-engine $engine" "$err" || return 1
     local start_ms start_us
     start_ms=$(cpu_ms "$pid")
     start_us=$(live_cpu_us "$pid")
@@ -94,17 +41,12 @@ run() {
     hwm_kb=$(status_kb "$pid" VmHWM)
     rss_kb=$(status_kb "$pid" VmRSS)
     threads=$(status_kb "$pid" Threads)
-    local stop_us=${EPOCHREALTIME/./}
-    kill -TERM "$pid"
-    local rc=0
-    wait "$pid" || rc=$?
-    pid=
-    local stopped_us=${EPOCHREALTIME/./}
+    stop_measured
 
     local steady_ms=$((end_ms - start_ms)) steady_s=$((seconds - warmup))
     echo "--speech-engine $engine"
-    echo "  run:                ${seconds} s, ${threads} threads at the end, exit status ${rc}," \
-        "$(ms $((stopped_us - stop_us))) ms after SIGTERM"
+    echo "  run:                ${seconds} s, ${threads} threads at the end, exit status ${exit_status}," \
+        "$(ms "$stop_us") ms after SIGTERM"
     echo "  CPU (user+sys):     ${end_ms} ms in all, ${start_ms} ms of it in the first ${warmup} s"
     echo "  CPU per minute:     $((end_ms * 60 / seconds)) ms over the whole run," \
         "$((steady_ms * 60 / steady_s)) ms after start-up (clock ticks of $((1000 / ticks_per_second)) ms)"

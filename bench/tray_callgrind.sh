@@ -16,58 +16,18 @@
 # compare per icon update.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/lib/usage.sh"
 program=${1:-$here/../build/src/variredu-divar}
 warmup=${VD_CALLGRIND_WARMUP:-20}
 seconds=${VD_CALLGRIND_SECONDS:-60}
 
-if [ ! -x "$program" ]; then
-    echo "tray_callgrind: no executable at $program (build it first, or pass its path)" >&2
-    exit 2
-fi
-for tool in valgrind callgrind_control callgrind_annotate Xvfb trayer xwininfo; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "tray_callgrind: $tool is missing (Debian: valgrind xvfb trayer x11-utils)" >&2
-        exit 2
-    fi
-done
+need_executable "$program"
+need_tools "valgrind xvfb trayer x11-utils" valgrind callgrind_control callgrind_annotate Xvfb trayer xwininfo
 
-work=$(mktemp -d)
 out=${VD_CALLGRIND_OUT:-$work/out}
 mkdir -p "$out"
-pid=
-helpers=()
-# shellcheck disable=SC2317 # runs from the trap
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill -TERM "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-    local helper
-    for helper in "${helpers[@]}"; do
-        kill -TERM "$helper" 2>/dev/null || true
-        wait "$helper" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-helpers+=($!)
-read -r display <"$work/display" || {
-    echo "tray_callgrind: Xvfb did not start" >&2
-    exit 1
-}
-export DISPLAY=":$display"
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM
-trayer --edge top --align right --widthtype request --height 24 --SetDockType true --expand true \
-    >"$work/trayer.log" 2>&1 &
-helpers+=($!)
-for _ in $(seq 1 100); do
-    xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")' && break
-    sleep 0.1
-done
+start_tray_host
 
 mkdir -p "$work/config"
 mkdir -m 700 "$work/runtime"
@@ -100,9 +60,9 @@ report() {
     local file=$1 per=$2
     callgrind_annotate --inclusive=yes --threshold=100 "$file" 2>/dev/null |
         grep -E 'clockIcon|clockPixmap|ClockIconEngine|digitPairs|digitOutlines|ClockTray::ClockTray|ClockTray::refresh|QApplication::QApplication|TimerModel::tick|QSystemTrayIcon::setIcon|QIcon::paint|QWidgetRepaintManager|QRasterPaintEngine::stroke|QPainterPath::addText|QFontDatabase|FcInit|FcConfig|QCoreApplication::exec|QApplication::QApplication|main ' |
-        awk -v per="$per" '{ n = $1; gsub(",", "", n); line = $0; sub(/^ *[0-9,]+ +(\([^)]*\) +)?/, "", line);
+        awk -v per="$per" 'NR <= 40 { n = $1; gsub(",", "", n); line = $0; sub(/^ *[0-9,]+ +(\([^)]*\) +)?/, "", line);
             if (per > 0) printf "  %15s  %12.0f per icon update  %s\n", $1, n / per, line;
-            else printf "  %15s  %s\n", $1, line }' | head -n 40
+            else printf "  %15s  %s\n", $1, line }' # reads on to the end: head would end it with SIGPIPE
 }
 
 echo "tray_callgrind: $program, start-up ${warmup} s then ${seconds} s profiled, valgrind $(valgrind --version)"

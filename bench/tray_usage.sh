@@ -23,49 +23,18 @@
 # own, not counted, and is stopped after the run.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/lib/usage.sh"
 program=${1:-$here/../build/src/variredu-divar}
 baseline=${2:-$(dirname "$program")/../bench/baseline-tray}
 seconds=${VD_USAGE_SECONDS:-120}
 warmup=${VD_USAGE_WARMUP:-5}
 runs=${VD_TRAY_RUNS:-baseline speech none}
 
-for binary in "$program" "$baseline"; do
-    if [ ! -x "$binary" ]; then
-        echo "tray_usage: no executable at $binary (build it first, or pass its path)" >&2
-        exit 2
-    fi
-done
-if ! [[ $seconds =~ ^[0-9]+$ && $warmup =~ ^[0-9]+$ ]] || [ "$warmup" -ge "$seconds" ]; then
-    echo "tray_usage: VD_USAGE_SECONDS and VD_USAGE_WARMUP must be whole numbers, warm-up shorter" >&2
-    exit 2
-fi
-for tool in Xvfb trayer xwininfo; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "tray_usage: $tool is missing (Debian: xvfb trayer x11-utils)" >&2
-        exit 2
-    fi
-done
-
-ticks_per_second=$(getconf CLK_TCK)
-work=$(mktemp -d)
-pid=
-helpers=()
-# shellcheck disable=SC2317 # runs from the trap
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill -TERM "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-    stop_speech_dispatchers
-    local helper
-    for helper in "${helpers[@]}"; do
-        kill -TERM "$helper" 2>/dev/null || true
-        wait "$helper" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+need_executable "$program"
+need_executable "$baseline"
+need_durations VD_USAGE_SECONDS "$seconds" VD_USAGE_WARMUP "$warmup"
+need_tools "xvfb trayer x11-utils" Xvfb trayer xwininfo
 
 # A speech-dispatcher that libspeechd started for a run lives on after it, with its output modules;
 # a module stuck on an audio device can hold the dispatcher's exit up for good. Each is found by the
@@ -93,32 +62,8 @@ stop_speech_dispatchers() {
     done
     kill -KILL "${alive[@]}" 2>/dev/null || true
 }
-
-now_us() {
-    echo "${EPOCHREALTIME/./}"
-}
-
-# user+sys CPU of the whole process (all its threads, also finished ones), in milliseconds.
-cpu_ms() {
-    local stat fields
-    stat=$(<"/proc/$1/stat")
-    # The command name is in parentheses and may hold spaces: split only what follows it.
-    read -ra fields <<<"${stat##*) }"
-    # fields[0] is the state (field 3), so utime (field 14) and stime (field 15) are at 11 and 12.
-    echo $(((fields[11] + fields[12]) * 1000 / ticks_per_second))
-}
-
-# CPU of the threads alive now, in microseconds, from the scheduler's nanosecond counts: finer than
-# the clock ticks above, but blind to threads that already ended.
-live_cpu_us() {
-    local total=0 run rest f
-    for f in /proc/"$1"/task/*/schedstat; do
-        [ -r "$f" ] || continue
-        read -r run rest <"$f"
-        total=$((total + run))
-    done
-    echo $((total / 1000))
-}
+# shellcheck disable=SC2317 # runs from the trap
+stop_more() { stop_speech_dispatchers; }
 
 # Voluntary context switches of the threads alive now: each is a thread going to sleep, so each
 # counts a wakeup.
@@ -150,44 +95,12 @@ thread_table() {
     done < <(thread_snapshot "$1")
 }
 
-status_kb() {
-    awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"
-}
-
-# Microseconds as milliseconds with one decimal.
-ms() {
-    echo "$(($1 / 1000)).$(($1 % 1000 / 100))"
-}
-
 # Decimal division for the report.
 ratio() {
     awk -v a="$1" -v b="$2" -v digits="${3:-2}" 'BEGIN { if (b == 0) print "n/a"; else printf "%.*f\n", digits, a / b }'
 }
 
-# A free display number from Xvfb itself, once it accepts connections.
-mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-helpers+=($!)
-read -r display <"$work/display" || {
-    echo "tray_usage: Xvfb did not start:" >&2
-    cat "$work/xvfb.log" >&2
-    exit 1
-}
-export DISPLAY=":$display"
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM
-
-trayer --edge top --align right --widthtype request --height 24 --SetDockType true --expand true \
-    >"$work/trayer.log" 2>&1 &
-helpers+=($!)
-for _ in $(seq 1 100); do
-    xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")' && break
-    sleep 0.1
-done
-if ! xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")'; then
-    echo "tray_usage: trayer did not come up:" >&2
-    cat "$work/trayer.log" >&2
-    exit 1
-fi
+start_tray_host
 
 # The settings for the speech run: one alarm at the Valdrian minute after the present one, so the
 # first tick that sees it (within 175/60 s) makes the speech engine.
@@ -242,12 +155,7 @@ run() {
     pid=$!
 
     sleep "$warmup"
-    if ! kill -0 "$pid" 2>/dev/null; then
-        echo "tray_usage: $name exited early:" >&2
-        cat "$err" >&2
-        pid=
-        return 1
-    fi
+    survived_warmup "$name" "$err" || return 1
     local warm_us warm_ms warm_cpu_us warm_switches
     warm_us=$(now_us)
     warm_ms=$(cpu_ms "$pid")
@@ -267,18 +175,11 @@ run() {
     threads_at_end=$(thread_table "$pid" "$work/threads-$name")
     # trayer reparents a docked icon into its panel, where its own windows have no name.
     local panel
-    panel=$(xwininfo -root -tree 2>/dev/null | awk '/"panel": \("panel" "trayer"\)/ { print $1; exit }')
+    panel=$(trayer_panel || true)
     if [ -n "$panel" ] && xwininfo -tree -id "$panel" 2>/dev/null | grep -qE '^ +0x[0-9a-f]+ "[^"]+": \('; then
         docked=yes
     fi
-    local stop_us
-    stop_us=$(now_us)
-    kill -TERM "$pid"
-    local rc=0
-    wait "$pid" || rc=$?
-    pid=
-    local stopped_us
-    stopped_us=$(now_us)
+    stop_measured
     if [ "$name" = speech ]; then
         stop_speech_dispatchers
     fi
@@ -295,7 +196,7 @@ run() {
 
     echo "$name: ${command[*]}"
     echo "  run:                ${whole_s} s, ${threads} threads at the end, icon docked in trayer: ${docked}," \
-        "exit status ${rc} $(ms $((stopped_us - stop_us))) ms after SIGTERM"
+        "exit status ${exit_status} $(ms "$stop_us") ms after SIGTERM"
     echo "  CPU (user+sys):     ${end_ms} ms in all (/proc/PID/stat, clock ticks of $((1000 / ticks_per_second)) ms)," \
         "${warm_ms} ms of it in the first ${warmup} s"
     echo "  CPU, live threads:  $(ms "$end_cpu_us") ms in all, $(ms "$warm_cpu_us") ms in the first ${warmup} s" \

@@ -1,8 +1,5 @@
 #include "alarms/settings_store.h"
-#include "clock/timer_model.h"
-#include "fake_clock.h"
-#include "recording_speech.h"
-#include "temp_settings.h"
+#include "model_test.h"
 
 #include <gtest/gtest.h>
 
@@ -26,24 +23,9 @@ namespace {
 
 namespace keys = settings_keys;
 
-constexpr std::int64_t kDay = 400000; // a Valdrian day of this era
-
-double realAt(int hour, int minute, int second, std::int64_t day = kDay) {
-    return (double(day) * 86400 + hour * 3600 + minute * 60 + second) / ZuduzirEraz::kFactor;
-}
-
 // Valdrian seconds since the epoch, worked out here from the rate alone.
 std::int64_t valdrianSecond(double real) {
     return static_cast<std::int64_t>(std::floor(real * ZuduzirEraz::kFactor));
-}
-
-AlarmModel alarmAt(const char* hour, const char* minute, const char* title = "", bool enabled = true) {
-    AlarmModel alarm = AlarmModel::makeNew();
-    alarm.hour = QString::fromUtf8(hour);
-    alarm.minutes = QString::fromUtf8(minute);
-    alarm.title = QString::fromUtf8(title);
-    alarm.enabled = enabled;
-    return alarm;
 }
 
 QString signalText(int hour) {
@@ -67,31 +49,7 @@ long residentBytes() {
     return resident * sysconf(_SC_PAGESIZE);
 }
 
-class LongRunTest : public ::testing::Test {
-protected:
-    // The model is only ever ticked by hand: no event loop runs, so its own timer never fires.
-    TimerModel& start(double at) {
-        clock.set(at);
-        model = std::make_unique<TimerModel>(
-            clock.function(), std::make_unique<RecordingSpeech>(spoken),
-            [] { return QStringList{QStringLiteral("en-US")}; }, *temp.store);
-        return *model;
-    }
-    double now() const { return *clock.now; }
-    QStringList takeSpoken() {
-        QStringList texts;
-        for (const Utterance& u : *spoken) {
-            texts.append(u.text);
-        }
-        spoken->clear();
-        return texts;
-    }
-
-    TempSettings temp;
-    FakeClock clock;
-    std::shared_ptr<QList<Utterance>> spoken = std::make_shared<QList<Utterance>>();
-    std::unique_ptr<TimerModel> model;
-};
+using LongRunTest = ModelTest;
 
 TEST_F(LongRunTest, ThirtyDaysOfJitteredTicksAnnounceEachAlarmDailyAndTheSignalHourlyInFlatMemory) {
     struct Due {

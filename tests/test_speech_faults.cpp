@@ -1,10 +1,8 @@
 #include "alarms/settings_store.h"
 #include "clock/qt_speech_output.h"
-#include "clock/timer_model.h"
 #include "clock/utterance_queue.h"
-#include "fake_clock.h"
+#include "model_test.h"
 #include "speech/queue_speech_output.h"
-#include "temp_settings.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -158,37 +156,27 @@ TEST(SpeechFaults, FaultyEnginesStillGetEveryTextOnceInOrder) {
     }
 }
 
-// A real instant in the middle of Valdrian hour:minute, clear of any boundary.
-double realAt(int hour, int minute) {
-    constexpr int day = 400000;
-    return (double(day) * 86400 + hour * 3600 + minute * 60 + 30) / ZuduzirEraz::kFactor;
-}
-
-QString title(const QString& prefix, int i) {
-    return QStringLiteral("%1 %2").arg(prefix).arg(i, 4, 10, QLatin1Char('0'));
-}
-
-// `count` enabled alarms at hour:minute titled "<prefix> 0000", "<prefix> 0001", ...
-AlarmList alarmsAt(const char* hour, const char* minute, const QString& prefix, int count) {
-    AlarmList list;
+// "<prefix> 0000", "<prefix> 0001", ...
+QStringList titles(const char* prefix, int count) {
+    QStringList list;
     for (int i = 0; i < count; ++i) {
-        AlarmModel alarm = AlarmModel::makeNew();
-        alarm.hour = QString::fromLatin1(hour);
-        alarm.minutes = QString::fromLatin1(minute);
-        alarm.title = title(prefix, i);
-        alarm.enabled = true;
+        list.append(QStringLiteral("%1 %2").arg(QLatin1String(prefix)).arg(i, 4, 10, QLatin1Char('0')));
+    }
+    return list;
+}
+
+// An enabled alarm at hour:minute for each of `count` titles "<prefix> 0000", ...
+AlarmList alarmsAt(const char* hour, const char* minute, const char* prefix, int count) {
+    AlarmList list;
+    for (const QString& title : titles(prefix, count)) {
+        AlarmModel alarm = alarmAt(hour, minute);
+        alarm.title = title;
         list.append(alarm);
     }
     return list;
 }
 
-QStringList titles(const QString& prefix, int count) {
-    QStringList list;
-    for (int i = 0; i < count; ++i) {
-        list.append(title(prefix, i));
-    }
-    return list;
-}
+const QString kSignalAtSeven = QStringLiteral("7 V.T. o'clock.");
 
 int minuteOfDay(const QString& label) {
     return label.left(2).toInt() * 60 + label.mid(3, 2).toInt();
@@ -210,14 +198,24 @@ void expectSteadyMinutes(const QStringList& labels, const QString& first) {
     }
 }
 
-class FloodTest : public ::testing::Test {
+// The time signal and a flood of alarms at 07:00 on a model that speaks through the utterance queue
+// to a scripted engine; the test drives the engine and ticks the clock on.
+class FloodTest : public ModelTest {
 protected:
-    TimerModel& start(double at, std::unique_ptr<SpeechOutput> speech) {
-        clock.set(at);
-        model = std::make_unique<TimerModel>(
-            clock.function(), std::move(speech), [] { return QStringList{QStringLiteral("en-US")}; },
-            *temp.store);
-        return *model;
+    ~FloodTest() override { model.reset(); } // before the queue it speaks to
+
+    // Ticks at 06:59, then at 07:00, which says all that is due.
+    TimerModel& startAtSeven(const AlarmList& alarms, std::vector<EngineState> script) {
+        temp.store->writeBool(keys::kEnableTimeSignal, true);
+        temp.store->setAlarms(alarms);
+        engine = std::make_unique<ScriptedEngine>(std::move(script));
+        queue = std::make_unique<UtteranceQueue>(*engine);
+        engine->attach(*queue);
+        TimerModel& m = start(realAt(6, 59), std::make_unique<QueueSpeechOutput>(*queue));
+        m.tick();
+        clock.set(realAt(7, 0));
+        m.tick();
+        return m;
     }
     void tickAfter(double seconds) {
         clock.advance(seconds);
@@ -225,88 +223,68 @@ protected:
         labels.append(model->vt().formattedTime());
     }
 
-    TempSettings temp;
-    FakeClock clock;
-    std::unique_ptr<TimerModel> model;
+    std::unique_ptr<ScriptedEngine> engine;
+    std::unique_ptr<UtteranceQueue> queue;
     QStringList labels;
 };
 
 TEST_F(FloodTest, ThousandAlarmsInOneMinuteAreSpokenInOrderWhileTheClockTicksOn) {
-    temp.store->writeBool(keys::kEnableTimeSignal, true);
-    temp.store->setAlarms(alarmsAt("07", "00", QStringLiteral("alarm"), 1000));
-    ScriptedEngine engine({Speaking, Ready});
-    UtteranceQueue queue(engine);
-    engine.attach(queue);
-    TimerModel& m = start(realAt(6, 59), std::make_unique<QueueSpeechOutput>(queue));
-    m.tick();
-
-    clock.set(realAt(7, 0));
-    m.tick();
+    TimerModel& m = startAtSeven(alarmsAt("07", "00", "alarm", 1000), {Speaking, Ready});
     // All 1,001 were handed over in that tick, which returned with the engine still on the first.
-    ASSERT_EQ(engine.spoken.size(), 1U);
-    EXPECT_EQ(queue.pendingCount(), UtteranceQueue::kMaxPending);
-    EXPECT_EQ(queue.droppedCount(), 0U);
+    ASSERT_EQ(engine->spoken.size(), 1U);
+    EXPECT_EQ(queue->pendingCount(), UtteranceQueue::kMaxPending);
+    EXPECT_EQ(queue->droppedCount(), 0U);
 
     // The engine gets through 40 texts per second; the clock ticks on meanwhile.
     labels.append(m.vt().formattedTime());
-    while (queue.isBusy() && labels.size() < 100) {
+    while (queue->isBusy() && labels.size() < 100) {
         for (int i = 0; i < 40; ++i) {
-            engine.deliver();
+            engine->deliver();
         }
         tickAfter(1.0);
     }
 
-    EXPECT_FALSE(queue.isBusy());
+    EXPECT_FALSE(queue->isBusy());
     EXPECT_GE(labels.size(), 25);
     expectSteadyMinutes(labels, QStringLiteral("07:00"));
-    EXPECT_EQ(engine.spokenTexts(),
-              QStringList{QStringLiteral("7 V.T. o'clock.")} + titles(QStringLiteral("alarm"), 1000));
+    EXPECT_EQ(engine->spokenTexts(), QStringList{kSignalAtSeven} + titles("alarm", 1000));
 }
 
 TEST_F(FloodTest, StuckEngineUnderAFloodKeepsMemoryBoundedAndTheNewestInOrder) {
-    temp.store->writeBool(keys::kEnableTimeSignal, true);
-    temp.store->setAlarms(alarmsAt("07", "00", QStringLiteral("early"), 1000) +
-                          alarmsAt("07", "01", QStringLiteral("late"), 1000));
     const QuietWatchdog quiet;
-    ScriptedEngine engine({Speaking}); // never leaves Speaking
-    UtteranceQueue queue(engine);
-    engine.attach(queue);
-    TimerModel& m = start(realAt(6, 59), std::make_unique<QueueSpeechOutput>(queue));
-    m.tick();
-
-    clock.set(realAt(7, 0));
-    m.tick();
-    EXPECT_EQ(queue.pendingCount(), 1000U);
-    EXPECT_EQ(queue.droppedCount(), 0U);
+    // The engine never leaves Speaking.
+    TimerModel& m =
+        startAtSeven(alarmsAt("07", "00", "early", 1000) + alarmsAt("07", "01", "late", 1000), {Speaking});
+    EXPECT_EQ(queue->pendingCount(), 1000U);
+    EXPECT_EQ(queue->droppedCount(), 0U);
     clock.set(realAt(7, 1));
     m.tick();
     // The 1,000 pending early ones made way for the late ones.
-    EXPECT_EQ(queue.pendingCount(), UtteranceQueue::kMaxPending);
-    EXPECT_EQ(queue.droppedCount(), 1000U);
+    EXPECT_EQ(queue->pendingCount(), UtteranceQueue::kMaxPending);
+    EXPECT_EQ(queue->droppedCount(), 1000U);
 
     labels.append(m.vt().formattedTime());
     for (int i = 0; i < 10; ++i) {
         tickAfter(1.0);
     }
-    ASSERT_EQ(engine.spoken.size(), 1U); // the time signal, still "speaking"
+    ASSERT_EQ(engine->spoken.size(), 1U); // the time signal, still "speaking"
 
     // The watchdog moves past each stuck text; ticks go on between its firings.
     int fired = 0;
-    while (queue.isBusy() && fired < 2000) {
-        ASSERT_TRUE(queue.watchdogArmed());
-        queue.watchdogExpired();
+    while (queue->isBusy() && fired < 2000) {
+        ASSERT_TRUE(queue->watchdogArmed());
+        queue->watchdogExpired();
         ++fired;
-        ASSERT_LE(queue.pendingCount(), UtteranceQueue::kMaxPending);
+        ASSERT_LE(queue->pendingCount(), UtteranceQueue::kMaxPending);
         if (fired % 100 == 0) {
             tickAfter(1.0);
         }
     }
 
     EXPECT_EQ(fired, 1001);
-    EXPECT_EQ(queue.droppedCount(), 1000U);
+    EXPECT_EQ(queue->droppedCount(), 1000U);
     expectSteadyMinutes(labels, QStringLiteral("07:01"));
-    EXPECT_EQ(engine.spokenTexts(),
-              QStringList{QStringLiteral("7 V.T. o'clock.")} + titles(QStringLiteral("late"), 1000));
+    EXPECT_EQ(engine->spokenTexts(), QStringList{kSignalAtSeven} + titles("late", 1000));
 }
 
 // Sends fd 2 to a temporary file until finish(), which restores it and returns what was written.
@@ -349,8 +327,7 @@ private:
 // is written once per process.
 TEST_F(FloodTest, WithNoEngineTheClockTicksOnAndStderrGetsOneLine) {
     temp.store->writeBool(keys::kEnableTimeSignal, true);
-    temp.store->setAlarms(alarmsAt("07", "00", QStringLiteral("alarm"), 1000) +
-                          alarmsAt("07", "02", QStringLiteral("later"), 10));
+    temp.store->setAlarms(alarmsAt("07", "00", "alarm", 1000) + alarmsAt("07", "02", "later", 10));
     StderrCapture capture;
     ASSERT_TRUE(capture.active());
     QFileSystemWatcher watcher({capture.fileName()});

@@ -1,9 +1,6 @@
 #include "alarms/settings_store.h"
 #include "clock/change_notifier.h"
-#include "clock/timer_model.h"
-#include "fake_clock.h"
-#include "recording_speech.h"
-#include "temp_settings.h"
+#include "model_test.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -15,44 +12,7 @@ namespace {
 
 namespace keys = settings_keys;
 
-// A real instant in the middle of Valdrian hour:minute of Valdrian day `day`, clear of any boundary.
-double realAt(int hour, int minute, int day = 400000) {
-    return (double(day) * 86400 + hour * 3600 + minute * 60 + 30) / ZuduzirEraz::kFactor;
-}
-
-AlarmModel alarmAt(const char* hour, const char* minute, const char* title = "", bool enabled = true) {
-    AlarmModel alarm = AlarmModel::makeNew();
-    alarm.hour = QString::fromUtf8(hour);
-    alarm.minutes = QString::fromUtf8(minute);
-    alarm.title = QString::fromUtf8(title);
-    alarm.enabled = enabled;
-    return alarm;
-}
-
-class TimerModelTest : public ::testing::Test {
-protected:
-    // Builds the model at `start`; the store and speech log outlive it.
-    TimerModel& start(double start) {
-        clock.set(start);
-        model = std::make_unique<TimerModel>(
-            clock.function(), std::make_unique<RecordingSpeech>(spoken), [this] { return languages; },
-            *temp.store);
-        return *model;
-    }
-    QStringList texts() const {
-        QStringList result;
-        for (const Utterance& u : *spoken) {
-            result.append(u.text);
-        }
-        return result;
-    }
-
-    TempSettings temp;
-    FakeClock clock;
-    QStringList languages{QStringLiteral("en-US")};
-    std::shared_ptr<QList<Utterance>> spoken = std::make_shared<QList<Utterance>>();
-    std::unique_ptr<TimerModel> model;
-};
+using TimerModelTest = ModelTest;
 
 TEST_F(TimerModelTest, ConstructionShowsTheTimeAndTicksEverySecond) {
     const TimerModel& m = start(realAt(13, 45));

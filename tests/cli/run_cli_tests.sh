@@ -3,19 +3,7 @@
 # terminal clock speaking to stdout from a temporary settings directory.
 set -u
 bin=${VD_BINARY:?set VD_BINARY to the variredu-divar binary}
-passed=0
-failed=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-check() { # name, expected, actual
-    if [ "$2" == "$3" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/harness.sh"
 
 # --once --at: the reference readings, by number and by ISO 8601 date-time.
 while read -r at expected; do
@@ -44,7 +32,7 @@ TABLE
 check "--once TZ independent" "VT: 07:00" "$(TZ=Pacific/Kiritimati "$bin" --once --at 1704067225)"
 
 # --once without --at reads the clock now: a well-formed label.
-[[ $("$bin" --once) =~ ^VT:\ ([01][0-9]|2[0-3]):[0-5][0-9]$ ]] && check "--once now" ok ok || check "--once now" ok bad
+if [[ $("$bin" --once) =~ ^VT:\ ([01][0-9]|2[0-3]):[0-5][0-9]$ ]]; then pass "--once now"; else fail "--once now"; fi
 
 # --next: local times with milliseconds and offset; each starts HH:MM.
 check "--next UTC" "2024-01-01T00:00:25.000+00:00" "$(TZ=UTC "$bin" --next 07:00 --at 1704067200)"
@@ -59,7 +47,7 @@ while read -r instant; do
     sec=$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))
     before=$(printf '%d.%03d' $(((ms - 1) / 1000)) $(((ms - 1) % 1000)))
     check "--next $instant reads 23:59" "VT: 23:59" "$("$bin" --once --at "$sec")"
-    [ "$("$bin" --once --at "$before")" != "VT: 23:59" ] && check "--next $instant before" ok ok || check "--next $instant before" ok bad
+    ok_if "--next $instant before" test "$("$bin" --once --at "$before")" != "VT: 23:59"
 done < <(TZ=UTC "$bin" --next 23:59 --count 4 --at 1800000000.5)
 
 # Bad values: one line on stderr naming the value, status 2, nothing on stdout.
@@ -70,7 +58,7 @@ while IFS='|' read -r args named; do
     check "$args: status" 2 "$status"
     check "$args: stdout" "" "$out"
     check "$args: one line" 1 "$(wc -l <"$work/err")"
-    grep -q -- "$named" "$work/err" && check "$args: names it" ok ok || check "$args: names it ($(cat "$work/err"))" ok bad
+    ok_if "$args: names it ($(cat "$work/err"))" grep -q -- "$named" "$work/err"
 done <<'TABLE'
 --once --at abc|"abc"
 --once --at nan|"nan"
@@ -101,7 +89,7 @@ TABLE
 help=$("$bin" --help)
 check "--help status" 0 $?
 for option in --once --at --next --count --terminal --speech-engine; do
-    grep -q -- "$option" <<<"$help" && check "--help lists $option" ok ok || check "--help lists $option" ok bad
+    ok_if "--help lists $option" grep -q -- "$option" <<<"$help"
 done
 check "--version" "variredu-divar 0.1.0" "$("$bin" --version)"
 
@@ -115,12 +103,9 @@ terminal_run() { # LANG, output file
 enableTimeSignal=true
 alarms="[{\"id\":\"5F0C2A9E-3B71-4D8C-A6E2-91B04F7D3C58\",\"hour\":\"07\",\"minutes\":\"00\",\"title\":\"\",\"enabled\":true},{\"id\":\"C1D4E7A0-8B25-4F63-9E1A-2D7B5C0F8A46\",\"hour\":\"07\",\"minutes\":\"00\",\"title\":\"off\",\"enabled\":false},{\"id\":\"0C1D4E7A-8B25-4F63-9E1A-2D7B5C0F8A46\",\"hour\":\"7\",\"minutes\":\"0\",\"title\":\"釣り\\nへ\",\"enabled\":true}]"
 CONF
-    # Valdrian 06:59:30 of some day: (19000 * 86400 + 25170) / (144/7) seconds.
-    local start
-    start=$(awk 'BEGIN { printf "%.3f", (19000 * 86400 + 25170) / 20.571428571428573 }')
     mkdir -p -m 700 "$work/runtime-$1"
     LANG=$1 LANGUAGE= LC_ALL= XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$work/runtime-$1" \
-        timeout --preserve-status -s TERM 4.5 "$bin" --terminal --at "$start" --speech-engine stdout >"$2" 2>"$work/terminal-err"
+        timeout --preserve-status -s TERM 4.5 "$bin" --terminal --at "$before_seven" --speech-engine stdout >"$2" 2>"$work/terminal-err"
     echo $?
 }
 check "terminal en: status" 0 "$(terminal_run en_US.UTF-8 "$work/en.out")"
@@ -138,23 +123,20 @@ mkdir -p -m 700 "$work/runtime-shared"
 XDG_CONFIG_HOME="$work/config-first" XDG_RUNTIME_DIR="$work/runtime-shared" \
     "$bin" --terminal --speech-engine none >/dev/null 2>&1 &
 first=$!
-for _ in $(seq 50); do [ -e "$work/runtime-shared/variredu-divar.lock" ] && break; sleep 0.1; done
-start=$(awk 'BEGIN { printf "%.3f", (19000 * 86400 + 25170) / 20.571428571428573 }')
+pids+=("$first")
+poll 5000 test -e "$work/runtime-shared/variredu-divar.lock"
 XDG_CONFIG_HOME="$work/config-en_US.UTF-8" XDG_RUNTIME_DIR="$work/runtime-shared" LANG=en_US.UTF-8 \
-    timeout --preserve-status -s TERM 3.5 "$bin" --terminal --at "$start" --speech-engine stdout \
+    timeout --preserve-status -s TERM 3.5 "$bin" --terminal --at "$before_seven" --speech-engine stdout \
     >"$work/second.out" 2>"$work/second.err"
 check "second terminal: status" 0 $?
 check "second terminal: labels, no speech" $'VT: 06:59\nVT: 07:00' "$(head -n 2 "$work/second.out")"
 check "second terminal: nothing spoken" 0 "$(grep -c $'\t' "$work/second.out")"
-grep -q "will not speak" "$work/second.err" && check "second terminal: says so" ok ok || check "second terminal: says so ($(cat "$work/second.err"))" ok bad
-kill -TERM "$first"
-wait "$first"
-check "first terminal: SIGTERM status" 0 $?
+ok_if "second terminal: says so ($(cat "$work/second.err"))" grep -q "will not speak" "$work/second.err"
+stop "$first"
+check "first terminal: SIGTERM status" 0 "$ended_status"
 
 # SIGINT ends it cleanly too.
 mkdir -p -m 700 "$work/runtime-int"
 XDG_CONFIG_HOME="$work/config-int" XDG_RUNTIME_DIR="$work/runtime-int" timeout --preserve-status -s INT 1.5 "$bin" --terminal --speech-engine none >/dev/null 2>&1
 check "terminal SIGINT status" 0 $?
-
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -1,26 +1,29 @@
 #!/bin/bash
 # Checks the desktop integration files with the desktop's own validators and installs the build
 # into a scratch prefix to see that everything lands where desktops look for it.
-# Environment: VD_SOURCE_DIR, VD_BUILD_DIR, VD_INSTALL_AUTOSTART (1 or 0).
+# Environment: VD_SOURCE_DIR, VD_BUILD_DIR, VD_INSTALL_AUTOSTART (1 or 0). Exits 77 (skipped) when
+# none of the tools is there.
 set -u
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/harness.sh"
 
 app_id=io.github.variredu_divar.VarireduDivar
 data="$VD_SOURCE_DIR/data"
-failures=0
-checked=0
+checked=0 # of the three tools, those found
 
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
+# A command that must succeed ("quiet": and say nothing either); what it said shows when it fails.
+succeeds() { # name, quiet|any, command...
+    local name=$1 quiet=$2 output
+    shift 2
+    if output=$("$@" 2>&1) && { [ "$quiet" = any ] || [ -z "$output" ]; }; then
+        pass "$name"
+    else
+        fail "$name" "$output"
+    fi
 }
 
 if command -v desktop-file-validate >/dev/null; then
     for file in "$data/$app_id.desktop" "$VD_BUILD_DIR/data/autostart/$app_id.desktop"; do
-        if output=$(desktop-file-validate "$file" 2>&1) && [ -z "$output" ]; then
-            echo "ok: desktop-file-validate $file"
-        else
-            fail "desktop-file-validate $file: $output"
-        fi
+        succeeds "desktop-file-validate $file" quiet desktop-file-validate "$file"
     done
     checked=$((checked + 1))
 else
@@ -28,54 +31,42 @@ else
 fi
 
 if command -v appstreamcli >/dev/null; then
-    if output=$(appstreamcli validate --no-net "$data/$app_id.metainfo.xml" 2>&1); then
-        echo "ok: appstreamcli validate"
-    else
-        fail "appstreamcli validate: $output"
-    fi
+    succeeds "appstreamcli validate" any appstreamcli validate --no-net "$data/$app_id.metainfo.xml"
     checked=$((checked + 1))
 else
     echo "SKIP: appstreamcli not installed (package appstream)"
 fi
 
 if command -v cmake >/dev/null; then
-    prefix=$(mktemp -d)
-    trap 'rm -rf "$prefix"' EXIT
-    if ! output=$(cmake --install "$VD_BUILD_DIR" --prefix "$prefix" 2>&1); then
-        fail "cmake --install: $output"
-    fi
+    prefix=$work/prefix
+    succeeds "cmake --install" any cmake --install "$VD_BUILD_DIR" --prefix "$prefix"
     for path in \
         bin/variredu-divar \
         share/applications/$app_id.desktop \
         share/metainfo/$app_id.metainfo.xml \
         share/icons/hicolor/scalable/apps/$app_id.svg \
         share/icons/hicolor/48x48/apps/$app_id.png; do
-        [ -f "$prefix/$path" ] || fail "not installed: $path"
+        ok_if "installed: $path" test -f "$prefix/$path"
     done
-    [ -x "$prefix/bin/variredu-divar" ] || fail "bin/variredu-divar is not executable"
+    ok_if "bin/variredu-divar is executable" test -x "$prefix/bin/variredu-divar"
     if [ -d "$prefix/share/variredu-divar/translations" ]; then
-        ls "$prefix"/share/variredu-divar/translations/*.qm >/dev/null 2>&1 ||
-            fail "share/variredu-divar/translations holds no .qm file"
+        qm=$(compgen -G "$prefix/share/variredu-divar/translations/*.qm")
+        ok_if "share/variredu-divar/translations holds a .qm file" test -n "$qm"
     fi
     autostart=$(find "$prefix" -path '*/xdg/autostart/*')
     if [ "$VD_INSTALL_AUTOSTART" = 1 ]; then
-        [ -n "$autostart" ] || fail "VD_INSTALL_AUTOSTART is on but no autostart entry was installed"
+        ok_if "VD_INSTALL_AUTOSTART is on: an autostart entry is installed" test -n "$autostart"
     else
-        [ -z "$autostart" ] || fail "autostart entry installed though VD_INSTALL_AUTOSTART is off: $autostart"
+        check "VD_INSTALL_AUTOSTART is off: no autostart entry is installed" "" "$autostart"
     fi
     # The whole installed tree as a software centre would read it: metainfo, desktop file, icon.
     if command -v appstreamcli >/dev/null; then
-        output=$(appstreamcli validate-tree --no-net "$prefix" 2>&1) || fail "appstreamcli validate-tree: $output"
+        succeeds "appstreamcli validate-tree" any appstreamcli validate-tree --no-net "$prefix"
     fi
-    echo "ok: installed tree checked in $prefix"
     checked=$((checked + 1))
 else
     echo "SKIP: cmake not found for the install check"
 fi
 
-if [ "$failures" -gt 0 ]; then
-    echo "$failures failure(s)"
-    exit 1
-fi
-[ "$checked" -gt 0 ] || exit 77
-echo "all checks passed"
+[ "$checked" -gt 0 ] || [ "$failed" -gt 0 ] || exit 77
+finish

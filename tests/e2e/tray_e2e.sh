@@ -9,12 +9,12 @@ bin=${VD_BINARY:?set VD_BINARY to the variredu-divar binary}
 artifacts=${VD_ARTIFACTS:?set VD_ARTIFACTS to the artifact directory}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-for tool in Xvfb trayer xdotool xwininfo xprop import convert identify python3; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed (packages xvfb trayer xdotool x11-utils imagemagick python3)"
-        exit 77
-    fi
-done
+source "$here/../lib/harness.sh"
+
+if tool=$(missing_tool Xvfb trayer xdotool xwininfo xprop import convert identify python3); then
+    echo "SKIP: $tool is not installed (packages xvfb trayer xdotool x11-utils imagemagick python3)"
+    exit 77
+fi
 
 mkdir -p "$artifacts"
 for name in tray-icon tray-icon-zoom tray-tooltip tray-menu alarm-settings-window label-window \
@@ -22,136 +22,31 @@ for name in tray-icon tray-icon-zoom tray-tooltip tray-menu alarm-settings-windo
     rm -f "$artifacts/$name.png" # a picture left from an earlier run must not pass for this one
 done
 
-work=$(mktemp -d)
 # Nothing run from here, not even a stray reading of the clock, sees the user's settings or clock.
 mkdir -m 700 "$work/home-config" "$work/home-runtime"
 export XDG_CONFIG_HOME="$work/home-config" XDG_RUNTIME_DIR="$work/home-runtime"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
-pids=() # every process this script starts, stopped in reverse order when it ends
-passed=0
-failed=0
 
-now_ms() {
-    local t=${EPOCHREALTIME//[!0-9]/}
-    echo $((10#$t / 1000))
-}
-
-# Asks the process to end, gives it a few seconds, then makes sure.
-stop() {
-    local pid=$1 deadline
-    kill -0 "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null; return 0; }
-    kill -TERM "$pid" 2>/dev/null
-    deadline=$(($(now_ms) + 5000))
-    while kill -0 "$pid" 2>/dev/null && (($(now_ms) < deadline)); do sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
-}
-
-forget() {
-    local pid=$1 i
-    for i in "${!pids[@]}"; do [ "${pids[i]}" = "$pid" ] && unset 'pids[i]'; done
-    pids=("${pids[@]}")
-}
-
-cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop "${pids[i]}"; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
-
-pass() {
-    passed=$((passed + 1))
-    echo "PASS $1"
-}
-
-fail() {
-    failed=$((failed + 1))
-    echo "FAIL $1"
-    shift
-    local line
-    for line in "$@"; do echo "    $line"; done
-}
-
-finish() {
-    local log
-    if [ "$failed" -gt 0 ]; then
-        for log in "$work"/*.log "$work"/*/*.log; do
-            [ -s "$log" ] || continue
-            echo "--- ${log#"$work"/}"
-            tail -n 40 "$log"
-        done
-    fi
-    echo "$passed passed, $failed failed"
-    [ "$failed" -eq 0 ]
-    exit
-}
-
-# A check that later ones depend on: without it the run ends here.
-require() {
-    fail "$@"
-    finish
-}
-
-# Runs "$@" every 0.1 s until it succeeds or TIMEOUT_MS pass.
-poll() {
-    local timeout_ms=$1 deadline
-    shift
-    deadline=$(($(now_ms) + timeout_ms))
-    until "$@"; do
-        (($(now_ms) >= deadline)) && return 1
-        sleep 0.1
-    done
-}
-
-sleep_until() {
-    local delta=$(($1 - $(now_ms)))
-    ((delta > 0)) && sleep "$((delta / 1000)).$(printf '%03d' $((delta % 1000)))"
-    return 0
-}
-
-# Starts Xvfb on the first free display from 100 on; sets DISPLAY. The server names its display
-# on the pipe once it accepts connections, so nothing has to wait blindly.
-start_display() {
-    local n pid got
-    for n in $(seq 100 199); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        rm -f "$work/displayfd"
-        mkfifo "$work/displayfd"
-        Xvfb ":$n" -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/displayfd" \
-            2>"$work/xvfb-$n.log" &
-        pid=$!
-        # An Xvfb that lost the race for this number dies, closing the pipe without a line.
-        if read -r -t 15 got <"$work/displayfd" && [ "$got" = "$n" ]; then
-            pids+=("$pid")
-            export DISPLAY=":$n"
-            return 0
-        fi
-        stop "$pid"
-    done
-    return 1
-}
-
-# The program's environment: Japanese, its own settings and runtime directories (so the user's
-# settings and a running clock are never touched), no session bus (a desktop's StatusNotifier
-# watcher would take the icon away from the tray on the test display), no desktop theme.
-instance_env() { # directory
-    local dir=$1
-    mkdir -m 700 "$dir" "$dir/config" "$dir/runtime"
-    clock_env=(env -u LC_ALL -u LC_MESSAGES -u LANGUAGE -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE
-        -u QT_SCALE_FACTOR -u QT_SCREEN_SCALE_FACTORS -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION
-        LANG=ja_JP.UTF-8 QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/runtime"
-        DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/no-bus")
-    settings_file="$dir/config/variredu-divar/variredu-divar.conf"
-}
-
-start_clock() { # directory; sets clock_pid
-    instance_env "$1"
+# The program in Japanese, with files of its own in DIR (see own_env), on the X display. Sets
+# clock_pid.
+start_clock() { # directory
+    own_env "$1"
+    clock_env+=(LANG=ja_JP.UTF-8 QT_QPA_PLATFORM=xcb)
     "${clock_env[@]}" "$bin" --speech-engine none >"$1/clock.log" 2>&1 &
     clock_pid=$!
     pids+=("$clock_pid")
+}
+
+# Waits up to 10 s for PID to end, which it should do by itself, with status 0.
+ends_with_status_0() { # what ends it, pid
+    if ! poll 10000 eval "! alive $2"; then
+        fail "$1 within 10 s" "still running"
+        return
+    fi
+    wait "$2"
+    local status=$?
+    forget "$2"
+    check "$1 with status 0" 0 "$status"
 }
 
 label_now() {
@@ -275,6 +170,18 @@ crop_when_drawn() { # region, output
     done
 }
 
+# Checks that REGION of the screen shows WHAT drawn; keeps the screen as NAME.png among the artifacts
+# and the crop, zoomed by PERCENT, as NAME-zoom.png.
+drawn_and_kept() { # what, region, name, percent
+    if crop_when_drawn "$2" "$work/$3.png"; then
+        pass "$1 is drawn: $drawn_counts ($(label_now) now; kept $3.png and $3-zoom.png)"
+    else
+        fail "$1 is drawn" "$drawn_counts"
+    fi
+    cp "$work/screen.png" "$artifacts/$3.png"
+    convert "$work/$3.png" -filter point -resize "$4%" "$artifacts/$3-zoom.png"
+}
+
 # Valdrian time runs 144/7 times as fast as real time from the epoch: minute k starts at real
 # millisecond k * 8750 / 3, a minute lasting about 2.9 s.
 minute_at() { echo $(($1 * 3 / 8750)); }      # real ms -> index of the Valdrian minute
@@ -310,6 +217,18 @@ crops_over_minutes() { # region, file prefix
         return
     done
     return 1
+}
+
+# Crops REGION over two minutes (see crops_over_minutes) and checks that WHAT stays the same within
+# the first and changes with the second; fails when it can't take the crops.
+follows_minute() { # what, region, file prefix
+    if ! crops_over_minutes "$2" "$3"; then
+        fail "$1 follows the minute" "no crops in two successive minutes (readings: '${minute_a:-}' '${minute_b:-}')"
+        return 1
+    fi
+    check "$1 stays the same within the minute $minute_a" "$(signature "$3-a.png")" "$(signature "$3-a2.png")"
+    ok_if "$1 changes with the minute: $minute_a -> $minute_b" \
+        test "$(signature "$3-a.png")" != "$(signature "$3-b.png")"
 }
 
 # Finds the two separators in the menu on SCREENSHOT and from them the rows of the eight entries
@@ -399,18 +318,15 @@ choose() { # entry number
 }
 
 setting() { # key
-    [ -f "$settings_file" ] && sed -n "s/^$1=//p" "$settings_file"
+    [ -f "$conf" ] && sed -n "s/^$1=//p" "$conf"
 }
 setting_is() { [ "$(setting "$1")" = "$2" ]; }
 
 # ===== The tray =================================================================================
 
-start_display || require "Xvfb starts" "no free display from :100 to :199"
+start_display tray || require "Xvfb starts"
 root_id=$(xwininfo -root | awk '/Window id:/ { print $4 }')
-trayer --edge top --align right --widthtype request --height 24 --SetDockType true --expand true \
-    >"$work/trayer.log" 2>&1 &
-pids+=($!)
-poll 10000 sh -c 'xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"' || require "trayer starts"
+start_trayer || require "trayer starts"
 
 start_clock "$work/tray"
 tray_pid=$clock_pid
@@ -425,26 +341,9 @@ else
 fi
 icon_region="${icon_w}x${icon_h}+$icon_x+$icon_y"
 
-if crop_when_drawn "$icon_region" "$work/icon.png"; then
-    pass "the icon is drawn: $drawn_counts"
-else
-    fail "the icon is drawn" "$drawn_counts"
-fi
-cp "$work/screen.png" "$artifacts/tray-icon.png"
-convert "$work/icon.png" -filter point -resize 800% "$artifacts/tray-icon-zoom.png"
-echo "     kept tray-icon.png and tray-icon-zoom.png ($(label_now) when taken)"
+drawn_and_kept "the icon" "$icon_region" tray-icon 800
 
-if crops_over_minutes "$icon_region" "$work/icon"; then
-    if [ "$(signature "$work/icon-a.png")" = "$(signature "$work/icon-a2.png")" ]; then
-        pass "the icon stays the same within the minute $minute_a"
-    else
-        fail "the icon stays the same within the minute $minute_a" "two crops a second apart differ"
-    fi
-    if [ "$(signature "$work/icon-a.png")" != "$(signature "$work/icon-b.png")" ]; then
-        pass "the icon changes with the minute: $minute_a -> $minute_b"
-    else
-        fail "the icon changes with the minute: $minute_a -> $minute_b" "the crops are identical"
-    fi
+if follows_minute "the icon" "$icon_region" "$work/icon"; then
     # The hour is drawn over the minute: a new minute in the same hour redraws only the lower half.
     top_same=no
     [ "$(half_signature "$work/icon-a.png" top)" = "$(half_signature "$work/icon-b.png" top)" ] && top_same=yes
@@ -462,8 +361,6 @@ if crops_over_minutes "$icon_region" "$work/icon"; then
     else
         fail "hour on top, minute below ($minute_a -> $minute_b)" "the lower half did not change"
     fi
-else
-    fail "the icon follows the minute" "no crops in two successive minutes (readings: '${minute_a:-}' '${minute_b:-}')"
 fi
 
 # The tooltip: hovering the icon shows a small window of the program.
@@ -507,23 +404,14 @@ else
     fail "enableTimeSignal before is absent or false" "it is '$before'"
 fi
 choose 1 || fail "the menu closes after choosing 時報"
-if poll 3000 setting_is enableTimeSignal true; then
-    pass "choosing 時報 stores enableTimeSignal=true"
-else
-    fail "choosing 時報 stores enableTimeSignal=true" "it is '$(setting enableTimeSignal)'"
-fi
+poll 3000 setting_is enableTimeSignal true
+check "choosing 時報 stores enableTimeSignal=true" true "$(setting enableTimeSignal)"
 if tray_menu "$work/menu-2.png"; then
-    if [ "$(signature "$work/timesignal-off.png")" != "$(signature "$work/entry-1.png")" ]; then
-        pass "the 時報 row looks different once the switch is on (its checkmark)"
-    else
-        fail "the 時報 row looks different once the switch is on" "the row is unchanged"
-    fi
+    ok_if "the 時報 row looks different once the switch is on (its checkmark)" \
+        test "$(signature "$work/timesignal-off.png")" != "$(signature "$work/entry-1.png")"
     choose 1 || fail "the menu closes after choosing 時報 again"
-    if poll 3000 setting_is enableTimeSignal false; then
-        pass "choosing 時報 again stores enableTimeSignal=false"
-    else
-        fail "choosing 時報 again stores enableTimeSignal=false" "it is '$(setting enableTimeSignal)'"
-    fi
+    poll 3000 setting_is enableTimeSignal false
+    check "choosing 時報 again stores enableTimeSignal=false" false "$(setting enableTimeSignal)"
 else
     fail "the menu opens a second time" "$menu_layout"
 fi
@@ -570,7 +458,7 @@ if tray_menu "$work/menu-3.png" && choose 4 && poll 5000 shown_settings_window >
             fail "a second launch exits 0 within 5 s" "status $status after $took ms: $(cat "$work/second-launch.log")"
         fi
         if poll 5000 shown_settings_window >/dev/null && [ "$(settings_windows | grep -c .)" -eq 1 ] &&
-            kill -0 "$tray_pid" 2>/dev/null; then
+            alive "$tray_pid"; then
             pass "the first instance shows the one window again: $(settings_windows)"
         else
             fail "the first instance shows the one window again" "$(settings_windows)"
@@ -584,18 +472,7 @@ fi
 
 # 6. Quit.
 if tray_menu "$work/menu-5.png" && choose 8; then
-    if poll 10000 sh -c "! kill -0 $tray_pid 2>/dev/null"; then
-        wait "$tray_pid"
-        status=$?
-        forget "$tray_pid"
-        if [ "$status" -eq 0 ]; then
-            pass "Quit ends the program with status 0"
-        else
-            fail "Quit ends the program with status 0" "status $status"
-        fi
-    else
-        fail "Quit ends the program within 10 s" "still running"
-    fi
+    ends_with_status_0 "Quit ends the program" "$tray_pid"
 else
     fail "the menu offers Quit" "$menu_layout"
 fi
@@ -605,25 +482,14 @@ start_clock "$work/sigterm"
 term_pid=$clock_pid
 if poll 10000 find_icon; then
     kill -TERM "$term_pid"
-    if poll 10000 sh -c "! kill -0 $term_pid 2>/dev/null"; then
-        wait "$term_pid"
-        status=$?
-        forget "$term_pid"
-        if [ "$status" -eq 0 ]; then
-            pass "SIGTERM ends the tray program with status 0"
-        else
-            fail "SIGTERM ends the tray program with status 0" "status $status"
-        fi
-    else
-        fail "SIGTERM ends the tray program within 10 s" "still running"
-    fi
+    ends_with_status_0 "SIGTERM ends the tray program" "$term_pid"
 else
     fail "a fresh instance shows its icon" "$(xwininfo -root -tree | grep -i variredu)"
 fi
 
 # ===== No tray host =============================================================================
 
-start_display || require "a second Xvfb starts" "no free display from :100 to :199"
+start_display label || require "a second Xvfb starts"
 start_clock "$work/label"
 label_pid=$clock_pid
 label_start=$(now_ms)
@@ -649,24 +515,8 @@ if [[ $state == *_NET_WM_STATE_ABOVE* ]] && [ "${#hints[@]}" -ge 3 ] && (((hints
 else
     fail "the label window asks to stay on top and to have no frame" "$state" "$motif"
 fi
-if crop_when_drawn "$label_region" "$work/label.png"; then
-    pass "the label window is drawn: $drawn_counts ($(label_now) now; kept label-window.png)"
-else
-    fail "the label window is drawn" "$drawn_counts"
-fi
-cp "$work/screen.png" "$artifacts/label-window.png"
-convert "$work/label.png" -filter point -resize 400% "$artifacts/label-window-zoom.png"
-if crops_over_minutes "$label_region" "$work/label"; then
-    if [ "$(signature "$work/label-a.png")" = "$(signature "$work/label-a2.png")" ] &&
-        [ "$(signature "$work/label-a.png")" != "$(signature "$work/label-b.png")" ]; then
-        pass "the label window follows the minute: $minute_a -> $minute_b"
-    else
-        fail "the label window follows the minute: $minute_a -> $minute_b" \
-            "same within the minute: $([ "$(signature "$work/label-a.png")" = "$(signature "$work/label-a2.png")" ] && echo yes || echo no)"
-    fi
-else
-    fail "the label window follows the minute" "no crops in two successive minutes (readings: '${minute_a:-}' '${minute_b:-}')"
-fi
+drawn_and_kept "the label window" "$label_region" label-window 400
+follows_minute "the label window" "$label_region" "$work/label"
 if menu_at $((label_x + label_w / 2)) $((label_y + label_h / 2)) 1 "$work/label-menu.png"; then
     cp "$work/label-menu.png" "$artifacts/label-menu.png"
     pass "a click on the label window opens the menu: ${menu_w}x${menu_h} ($menu_layout; kept label-menu.png)"
@@ -677,17 +527,6 @@ else
     fail "a click on the label window opens the menu with its eight entries" "$menu_layout"
 fi
 kill -TERM "$label_pid"
-if poll 10000 sh -c "! kill -0 $label_pid 2>/dev/null"; then
-    wait "$label_pid"
-    status=$?
-    forget "$label_pid"
-    if [ "$status" -eq 0 ]; then
-        pass "SIGTERM ends the label-window program with status 0"
-    else
-        fail "SIGTERM ends the label-window program with status 0" "status $status"
-    fi
-else
-    fail "SIGTERM ends the label-window program within 10 s" "still running"
-fi
+ends_with_status_0 "SIGTERM ends the label-window program" "$label_pid"
 
 finish
