@@ -434,8 +434,8 @@ reference_empty_list() {
 
 # The tray program with the file NAME: it starts, shows an empty list, keeps running for three
 # Valdrian minutes; its first edit keeps the unreadable text in alarmsBackup.
-desktop_unreadable_case() { # name, decoded alarms text (or "")
-    local name=$1 decoded=$2 started before
+desktop_unreadable_case() { # name, decoded alarms text (or ""), lines QSettings drops (yes/no)
+    local name=$1 decoded=$2 dropped=$3 started before
     new_case "desktop-$name"
     cp "$data/$name.conf" "$conf"
     cp "$data/$name.conf" "$case_dir/original.conf"
@@ -469,6 +469,12 @@ desktop_unreadable_case() { # name, decoded alarms text (or "")
     fi
     if [ -n "$decoded" ]; then
         check "desktop $name: alarmsBackup is the generated text (sha256)" "$(sha "$decoded")" "$(sha "$case_dir/backup")"
+    fi
+    # Lines that are not key=value would go when the file is written back: the whole file is kept.
+    if [ "$dropped" = yes ]; then
+        ok_if "desktop $name: the whole file is kept beside it" cmp -s "$case_dir/original.conf" "$conf.unreadable"
+    else
+        ok_if "desktop $name: a readable file is not copied" test ! -e "$conf.unreadable"
     fi
     # Later edits are saved as well, with the hour typed made a valid one ("99" is kept as "23").
     type_hour 99
@@ -519,8 +525,31 @@ watch_icon() { # empty tray signature
     done
 }
 
-# With a tray host: the icon keeps changing (the clock ticks) while the file is huge.
-desktop_tray_case() { # name, empty tray signature, also edit (yes/no), decoded text
+# The window opens on the whole list while the icon is watched: the clock keeps ticking, and the
+# first row, typed in, edits the first alarm and keeps the other 9,999.
+window_opens_while_ticking() { # what the checks of this case are called, empty tray signature
+    local launch launch_status=0
+    second_launch &
+    launch=$!
+    watch_icon "$2"
+    ok_if "$1: the icon keeps changing while the window opens ($icon_changes times in 9 s)" \
+        test "$icon_changes" -ge 2
+    wait "$launch" || launch_status=$?
+    check "$1: a second launch opens the window" 0 "$launch_status"
+    find_window || { fail "$1: the alarm settings window appears"; return; }
+    ok_if "$1: the window shows the list" poll 5000 list_differs "$empty_list"
+    type_hour 99
+    ok_if "$1: the first alarm's typed hour is saved" poll 10000 first_alarm_hour_is 23
+    check "$1: all 10,000 alarms are kept" 10000 "$(alarm_count)"
+}
+first_alarm_hour_is() {
+    "$reader" "$conf" alarms 2>/dev/null |
+        grep -q "^\[{\"enabled\":true,\"hour\":\"$1\",\"id\":\"00000000-0000-4000-8000-000000000000\""
+}
+
+# With a tray host: the icon keeps changing (the clock ticks) while the file is huge. Then "yes"
+# adds an alarm to the empty list shown, "window" opens the window on the list read.
+desktop_tray_case() { # name, empty tray signature, yes|window, decoded text
     local name=$1 empty_tray=$2 edit=$3 decoded=$4
     new_case "desktop-tray-$name"
     cp "$data/$name.conf" "$conf"
@@ -539,6 +568,7 @@ desktop_tray_case() { # name, empty tray signature, also edit (yes/no), decoded 
         fi
     else
         check "desktop tray $name: settings file untouched" "$(sha "$data/$name.conf")" "$(sha "$conf")"
+        window_opens_while_ticking "desktop tray $name" "$empty_tray"
     fi
     stop "$tray_pid"
     check "desktop tray $name: SIGTERM ends it with status 0" 0 "$ended_status"
@@ -614,9 +644,9 @@ desktop_part() {
     # Display A: no tray host, so the program runs without its icon for these short runs.
     start_display plain || require "desktop: Xvfb starts"
     reference_empty_list
-    desktop_unreadable_case garbage ""
-    desktop_unreadable_case binary ""
-    desktop_unreadable_case deep "$data/deep.json"
+    desktop_unreadable_case garbage "" yes
+    desktop_unreadable_case binary "" yes
+    desktop_unreadable_case deep "$data/deep.json" no
     desktop_readonly_part
     desktop_sigkill_part
 
@@ -627,7 +657,7 @@ desktop_part() {
     poll 5000 tray_settled
     empty_tray=$settled
     desktop_tray_case big "$empty_tray" yes "$data/big.json"
-    desktop_tray_case list10k "$empty_tray" no ""
+    desktop_tray_case list10k "$empty_tray" window ""
     return 0
 }
 
