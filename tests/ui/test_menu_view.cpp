@@ -81,7 +81,7 @@ protected:
 };
 
 // The texts and their order are checked with the translations below; here the separators, which
-// entries are switches, and the one shortcut.
+// entries are switches, the one shortcut, and the state as built.
 TEST_F(MenuViewTest, SwitchesAndCommandsBetweenSeparators) {
     // "" stands for a separator.
     const QStringList expected{"timeSignalAction",    "",          "alarmsAction",
@@ -98,6 +98,9 @@ TEST_F(MenuViewTest, SwitchesAndCommandsBetweenSeparators) {
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(action("quitAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     EXPECT_TRUE(action("quitAction")->isShortcutVisibleInContextMenu());
+    // Set from the store as built, before it first opens: no alarms, so the alarm switch can't be chosen.
+    EXPECT_TRUE(action("alarmsAction")->isChecked());
+    EXPECT_FALSE(action("alarmsAction")->isEnabled());
 }
 
 TEST_F(MenuViewTest, CheckmarksAndEnabledStateFollowTheStoreWhenTheMenuOpens) {
