@@ -99,15 +99,26 @@ mode_t modeOf(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
 }
 
-TEST(SingleInstance, FirstAcquireWinsAndTheSecondLoses) {
+// One holder at a time: the first to acquire keeps the lock and a private socket, replacing one
+// left over; on its end both are gone and the one that lost may take over.
+TEST(SingleInstance, FirstAcquireWinsUntilItEnds) {
     QTemporaryDir dir;
-    SingleInstance first(dir.path());
+    writeFile(socketPath(dir), "left over");
     SingleInstance second(dir.path());
-    ASSERT_TRUE(first.acquire());
-    EXPECT_TRUE(first.isPrimary());
-    EXPECT_FALSE(second.acquire());
-    EXPECT_FALSE(second.isPrimary());
-    EXPECT_TRUE(first.acquire()) << "asking again keeps the lock";
+    {
+        SingleInstance first(dir.path());
+        ASSERT_TRUE(first.acquire());
+        EXPECT_TRUE(first.isPrimary());
+        const mode_t mode = modeOf(socketPath(dir));
+        EXPECT_TRUE(S_ISSOCK(mode));
+        EXPECT_EQ(mode & 0777, 0700u);
+        EXPECT_FALSE(second.acquire());
+        EXPECT_FALSE(second.isPrimary());
+        EXPECT_TRUE(first.acquire()) << "asking again keeps the lock";
+    }
+    EXPECT_FALSE(QFileInfo::exists(lockPath(dir)));
+    EXPECT_FALSE(QFileInfo::exists(socketPath(dir)));
+    EXPECT_TRUE(second.acquire());
 }
 
 TEST(SingleInstance, SecondLaunchMakesThePrimaryOpenSettings) {
@@ -215,28 +226,6 @@ TEST(SingleInstance, AbandonedLocks) {
         SingleInstance next(dir.path());
         EXPECT_EQ(next.acquire(), c.taken);
     }
-}
-
-TEST(SingleInstance, SocketIsPrivateAndReplacesALeftOver) {
-    QTemporaryDir dir;
-    writeFile(socketPath(dir), "left over");
-    SingleInstance primary(dir.path());
-    ASSERT_TRUE(primary.acquire());
-    const mode_t mode = modeOf(socketPath(dir));
-    EXPECT_TRUE(S_ISSOCK(mode));
-    EXPECT_EQ(mode & 0777, 0700u);
-}
-
-TEST(SingleInstance, EndingThePrimaryFreesTheLock) {
-    QTemporaryDir dir;
-    {
-        SingleInstance first(dir.path());
-        ASSERT_TRUE(first.acquire());
-    }
-    EXPECT_FALSE(QFileInfo::exists(lockPath(dir)));
-    EXPECT_FALSE(QFileInfo::exists(socketPath(dir)));
-    SingleInstance next(dir.path());
-    EXPECT_TRUE(next.acquire());
 }
 
 // When Qt refuses a runtime directory, ours is made in the temporary directory, private.
