@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <ostream>
 #include <vector>
@@ -154,6 +155,38 @@ TEST(EnginePreference, SpeechdFirstThenTheRestInAStableOrder) {
         SCOPED_TRACE(c.available.join(u',').toStdString());
         EXPECT_EQ(enginePreference(c.available), c.expected);
     }
+}
+
+// An engine that finishes each text inside speak(): the queue goes on in its loop rather than
+// calling speak() again from inside the last one, which would make a long queue as deep a stack.
+TEST(UtteranceQueue, EngineThatFinishesInsideSpeakIsNotReentered) {
+    struct SynchronousEngine final : SpeechEngine {
+        void speak(const QString& text, const std::optional<QString>&) override {
+            spoken.append(text);
+            if (queue == nullptr) {
+                return; // holding the first text, so the others pile up
+            }
+            deepest = std::max(deepest, ++depth);
+            queue->engineStateChanged(Speaking);
+            queue->engineStateChanged(Ready);
+            --depth;
+        }
+        UtteranceQueue* queue = nullptr;
+        int depth = 0;
+        int deepest = 0;
+        QStringList spoken;
+    } engine;
+    UtteranceQueue queue(engine);
+    for (const char* text : {"a", "b", "c", "d"}) {
+        queue.enqueue(QString::fromLatin1(text), std::nullopt);
+    }
+    ASSERT_EQ(queue.pendingCount(), 3U);
+
+    engine.queue = &queue;
+    feed(queue, {Speaking, Ready});
+    EXPECT_EQ(engine.spoken, (QStringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(engine.deepest, 1);
+    EXPECT_FALSE(queue.isBusy());
 }
 
 TEST(MatchingLocale, PrefersTheExactTerritoryThenTheSameLanguage) {
