@@ -130,6 +130,46 @@ TEST(UtteranceQueue, WatchdogIsArmedPerTextAndMovesPastAStuckOne) {
     EXPECT_FALSE(queue.isBusy());
 }
 
+// Warnings of the speech category, counted while a test runs.
+class SpeechWarnings {
+public:
+    SpeechWarnings() { previous_ = qInstallMessageHandler(&SpeechWarnings::count); }
+    ~SpeechWarnings() { qInstallMessageHandler(previous_); }
+    SpeechWarnings(const SpeechWarnings&) = delete;
+    SpeechWarnings& operator=(const SpeechWarnings&) = delete;
+    [[nodiscard]] static int seen() { return seen_; }
+
+private:
+    static void count(QtMsgType type, const QMessageLogContext& context, const QString&) {
+        if (type == QtWarningMsg && qstrcmp(context.category, "variredu.speech") == 0) {
+            ++seen_;
+        }
+    }
+    static inline int seen_ = 0;
+    QtMessageHandler previous_;
+};
+
+// A stuck engine is said once while it stays stuck, not at every announcement all day long; once a
+// text is spoken again, the next stuck one is said again.
+TEST(UtteranceQueue, StuckEngineIsReportedOncePerSpell) {
+    const SpeechWarnings warnings;
+    const int before = SpeechWarnings::seen();
+    FakeEngine engine;
+    UtteranceQueue queue(engine);
+    for (int i = 0; i < 3; ++i) {
+        queue.enqueue(QStringLiteral("stuck %1").arg(i), std::nullopt);
+        queue.watchdogExpired();
+    }
+    EXPECT_EQ(SpeechWarnings::seen() - before, 1);
+
+    queue.enqueue(QStringLiteral("spoken"), std::nullopt);
+    feed(queue, {Speaking, Ready});
+    queue.enqueue(QStringLiteral("stuck again"), std::nullopt);
+    queue.watchdogExpired();
+    EXPECT_EQ(SpeechWarnings::seen() - before, 2);
+    EXPECT_EQ(engine.spoken.size(), 5U);
+}
+
 TEST(UtteranceQueue, WatchdogGivesLongTextsMoreTimeUpToACap) {
     const auto shortText = UtteranceQueue::timeoutFor(QStringLiteral("Ten past."));
     const auto longText = UtteranceQueue::timeoutFor(QString(400, QLatin1Char('a')));

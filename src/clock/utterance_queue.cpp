@@ -69,6 +69,7 @@ void UtteranceQueue::engineStateChanged(EngineState state) {
         break;
     case Phase::Busy:
         if (state == EngineState::Ready) {
+            reportedStuck_ = false;
             finishCurrent();
         }
         break;
@@ -79,8 +80,11 @@ void UtteranceQueue::watchdogExpired() {
     if (phase_ == Phase::Idle) {
         return;
     }
-    qCWarning(lcSpeech) << "an announcement did not finish within" << watchdog_.interval() / 1000
-                        << "s; moving on";
+    if (!reportedStuck_) {
+        qCWarning(lcSpeech) << "an announcement did not finish within" << watchdog_.interval() / 1000
+                            << "s; moving on (no more of these until one does)";
+        reportedStuck_ = true;
+    }
     finishCurrent();
 }
 

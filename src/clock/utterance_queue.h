@@ -10,7 +10,7 @@
 #include <deque>
 #include <optional>
 
-// Hand-overs, engine states and voice choices at debug level; stuck utterances and drops as warnings.
+// Hand-overs, engine states and voice choices at debug level; a stuck engine and drops as warnings.
 // QT_LOGGING_RULES="variredu.speech.debug=true" shows the former.
 Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
 
@@ -86,5 +86,7 @@ private:
     Phase phase_ = Phase::Idle;
     bool pumping_ = false;
     std::size_t dropped_ = 0;
+    // A stuck engine is reported once, not at every announcement, until a text is spoken again.
+    bool reportedStuck_ = false;
     QTimer watchdog_;
 };
