@@ -201,7 +201,8 @@ void AlarmSettingsView::placeRows() {
     if (rowPitch_ == 0 && !keys_.empty()) {
         AlarmRow* first = makeRow(keys_.front());
         rows_.insert(keys_.front(), first);
-        rowPitch_ = first->sizeHint().height() + rowGap(*this);
+        rowGap_ = rowGap(*this);
+        rowPitch_ = first->sizeHint().height() + rowGap_;
         madeOrRetired = true;
     }
     // Beyond the largest widget height (some 400,000 rows) the list can't be scrolled to.
@@ -218,7 +219,7 @@ void AlarmSettingsView::placeRows() {
             madeOrRetired = true;
         }
         row->showAlarm(shown_[i]);
-        row->setGeometry(0, static_cast<int>(i) * rowPitch_, canvas_->width(), rowPitch_ - rowGap(*this));
+        row->setGeometry(0, static_cast<int>(i) * rowPitch_, canvas_->width(), rowPitch_ - rowGap_);
         row->show();
         placed.insert(key, row);
         ordered.push_back(row);

@@ -70,5 +70,6 @@ private:
     // The rows in the order Tab last visited them.
     std::vector<AlarmRow*> tabChain_;
     // Every row has the height of the first one made, gap included.
+    int rowGap_ = 0;
     int rowPitch_ = 0;
 };
