@@ -2,8 +2,7 @@
 #include "alarms/settings_store.h"
 #include "clock/timer_model.h"
 #include "clock/valdrian_time.h"
-#include "fake_clock.h"
-#include "temp_settings.h"
+#include "support.h"
 
 #include <QCoreApplication>
 
@@ -15,12 +14,6 @@
 namespace {
 
 namespace keys = settings_keys;
-
-// A real instant `offset` Valdrian seconds into Valdrian hour:minute, far from the epoch like a real
-// reading.
-double realAt(int hour, int minute, double offset = 30, int day = 400000) {
-    return (double(day) * 86400 + hour * 3600 + minute * 60 + offset) / ZuduzirEraz::kFactor;
-}
 
 // Counts what the model hands over, so a run shows that the alarms meant to be due were spoken,
 // without a log that grows with the run.
@@ -66,10 +59,10 @@ struct Rig {
     explicit Rig(const AlarmList& alarms, double start) {
         settings.store->writeBool(keys::kEnableAlarm, true);
         settings.store->setAlarms(alarms);
-        clock.set(start);
-        model = std::make_unique<TimerModel>(
-            clock.function(), std::make_unique<CountingSpeech>(spoken),
-            [] { return QStringList{QStringLiteral("en-US")}; }, *settings.store);
+        now = start;
+        model = std::make_unique<TimerModel>([this] { return now; }, std::make_unique<CountingSpeech>(spoken),
+                                             [] { return QStringList{QStringLiteral("en-US")}; },
+                                             *settings.store);
     }
 
     // The measured loop: a tick at each instant in turn.
@@ -77,13 +70,13 @@ struct Rig {
         int i = 0;
         for (auto _ : state) {
             i ^= 1;
-            clock.set(instants[i]);
+            now = instants[i];
             model->tick();
         }
     }
 
     TempSettings settings;
-    FakeClock clock;
+    double now = 0;
     std::shared_ptr<std::int64_t> spoken = std::make_shared<std::int64_t>(0);
     std::unique_ptr<TimerModel> model;
 };
