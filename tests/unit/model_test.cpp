@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <random>
 #include <vector>
@@ -19,39 +18,34 @@ struct Move {
     std::function<void(SettingsStore&)> edit = {};
 };
 
-// From a first tick and a script of moves, with the time signal on: what is said, as "HH:MM text".
+// Scripts of moves from an instant far back, with the time signal on: what is said, "HH:MM text".
+// The first move is the first tick.
 TEST(ClockModel, SaysWhatIsDueAtEachChangeOfTheMinute) {
     const QString ten = QStringLiteral("10:30 half past ten");
     // clang-format off
-    const struct {
-        const char* name;
-        double start;
-        std::vector<Move> moves;
-        QStringList said;
-    } scenarios[] = {
-        {"first tick in minute 00", realAt(7, 0), {}, {}},
-        {"first tick in another minute", realAt(10, 30), {}, {ten}},
-        {"signal, then due alarms in list order", realAt(6, 59), {{1, 3}},
+    const std::tuple<const char*, std::vector<Move>, QStringList> scenarios[] = {
+        {"first tick in minute 00", {{realAt(7, 0)}}, {}},
+        {"first tick in another minute", {{realAt(10, 30)}}, {ten}},
+        {"signal, then due alarms in list order", {{realAt(6, 59), 3}},
          {"07:00 7 V.T. o'clock.", "07:00 first", "07:00 second", "07:00 third"}},
-        {"step over a minute", realAt(10, 29, 50), {{6, 1}}, {"10:31 ten thirty-one"}},
-        {"suspend 10 min", realAt(10, 29, 50), {{600, 3}}, {"13:55 five to two"}},
-        {"suspend 2 h", realAt(10, 29, 50), {{7200, 3}}, {}},
-        {"suspend onto an hour", realAt(10, 17), {{300, 1}}, {"12:00 12 V.T. o'clock."}},
+        {"step over a minute", {{realAt(10, 29, 50)}, {6, 1}}, {"10:31 ten thirty-one"}},
+        {"suspend 10 min", {{realAt(10, 29, 50)}, {600, 3}}, {"13:55 five to two"}},
+        {"suspend 2 h", {{realAt(10, 29, 50)}, {7200, 3}}, {}},
+        {"suspend onto an hour", {{realAt(10, 17)}, {300, 1}}, {"12:00 12 V.T. o'clock."}},
         // Only the minute's value counts: an hour later is no change.
-        {"suspend a Valdrian hour", realAt(10, 30, 10), {{175, 3}}, {ten}},
-        {"back within the minute", realAt(10, 30, 40), {{-1, 1}}, {ten}},
-        {"back a minute", realAt(10, 30, 25), {{-2, 1}}, {ten, ten}},
-        {"back a Valdrian hour", realAt(10, 30, 20), {{-175, 175}}, {ten, "10:00 10 V.T. o'clock.", ten}},
-        {"edits by another process count from the next minute change", realAt(6, 58, 10), {
+        {"suspend a Valdrian hour", {{realAt(10, 30, 10)}, {175, 3}}, {ten}},
+        {"back within the minute", {{realAt(10, 30, 40)}, {-1, 1}}, {ten}},
+        {"back a minute", {{realAt(10, 30, 25)}, {-2, 1}}, {ten, ten}},
+        {"back a Valdrian hour", {{realAt(10, 30, 20)}, {-175, 175}}, {ten, "10:00 10 V.T. o'clock.", ten}},
+        {"edits by another process count from the next minute change", {{realAt(6, 58, 10)},
             {1, 2, [](SettingsStore& s) { s.writeBool(kEnableAlarm, false); }},
             {1, 2},
             {1, 2, [](SettingsStore& s) { s.writeBool(kEnableAlarm, true);
                                           s.setAlarms({alarmAt("7", "0", "too late"), alarmAt("7", "1", "next")}); }},
             {1, 175, [](SettingsStore& s) { s.writeBool(kEnableTimeSignal, false); }}},
-         {"07:00 7 V.T. o'clock.", "07:01 next"}},
-    };
+         {"07:00 7 V.T. o'clock.", "07:01 next"}}};
     // clang-format on
-    for (const auto& s : scenarios) {
+    for (const auto& [name, moves, expected] : scenarios) {
         ModelRig rig;
         rig.settings.store->writeBool(kEnableTimeSignal, true);
         rig.settings.store->setAlarms(
@@ -63,10 +57,8 @@ TEST(ClockModel, SaysWhatIsDueAtEachChangeOfTheMinute) {
         ASSERT_TRUE(QFile::link(rig.settings.dir.path(), rig.settings.dir.filePath("other")));
         SettingsStore other(std::make_unique<QSettings>(
             rig.settings.dir.filePath("other/variredu-divar.conf"), QSettings::IniFormat));
-        TimerModel& m = rig.start(s.start);
+        TimerModel& m = rig.start(0);
         QStringList said;
-        std::vector<Move> moves{{0}};
-        moves.insert(moves.end(), s.moves.begin(), s.moves.end());
         for (const Move& move : moves) {
             if (move.edit) {
                 move.edit(other);
@@ -79,7 +71,7 @@ TEST(ClockModel, SaysWhatIsDueAtEachChangeOfTheMinute) {
                 }
             }
         }
-        EXPECT_EQ(said, s.said) << s.name;
+        EXPECT_EQ(said, expected) << name;
     }
 }
 
@@ -100,20 +92,18 @@ TEST(ClockModel, JitteredTicksSayEachAlarmOnceADayAndTheSignalOnceAnHour) {
         daily << QString::number(hour) + QStringLiteral(" V.T. o'clock.");
     }
     constexpr int kDays = 3;
-    QHash<QString, int> said;
+    QStringList said;
     std::mt19937 random(20240607);
     std::uniform_real_distribution<double> interval(0.5, 1.5);
     TimerModel& m = rig.start(realAt(23, 58, 30, 399999));
     for (const double end = realAt(0, 0, 0, 400000 + kDays); rig.now < end; rig.now += interval(random)) {
         m.tick();
-        for (const QString& text : rig.takeSpoken()) {
-            ++said[text];
-        }
+        said << rig.takeSpoken();
     }
     for (const QString& text : std::as_const(daily)) {
-        EXPECT_EQ(said.value(text), kDays) << text.toStdString();
+        EXPECT_EQ(said.count(text), kDays) << text.toStdString();
     }
-    EXPECT_EQ(said.size(), daily.size());
+    EXPECT_EQ(said.size(), kDays * daily.size());
 }
 
 // Japanese words only for a first preferred language of exactly ja-JP; the voice asked for is the
@@ -135,8 +125,7 @@ TEST(Announcements, FollowTheFirstPreferredLanguage) {
                                         alarmAt("07", "05", " ")}) {
             rig.model->announceAlarm(alarm);
         }
-        EXPECT_TRUE(std::all_of(rig.spoken.begin(), rig.spoken.end(),
-                                [&](const Utterance& u) { return u.tag == tag; }));
+        EXPECT_TRUE(!rig.spoken.isEmpty() && rig.spoken.first().tag == tag && rig.spoken.last().tag == tag);
         EXPECT_EQ(rig.takeSpoken(), words) << languages.join(u',').toStdString();
     }
 }

@@ -100,60 +100,44 @@ TEST(SingleInstance, PrimaryOpensSettingsOnlyOnTheExactRequest) {
 // this program; a half-written one only once it is old, as another launch may be writing it.
 TEST(SingleInstance, TakesOverAbandonedLocks) {
     // What QLockFile writes: PID, program name, host name, machine and boot ids.
-    const auto lockNaming = [](qint64 pid, const QString& program) {
-        return QByteArray::number(pid) + '\n' + program.toUtf8() + '\n' +
-               QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId() + '\n' +
-               QSysInfo::bootUniqueId() + '\n';
-    };
-    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    const QByteArray host = QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId() + '\n' +
+                            QSysInfo::bootUniqueId() + '\n';
+    const QByteArray self = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8();
     // clang-format off
     const std::tuple<const char*, QByteArray, int, bool> rows[] = {
-        {"holder died", lockNaming(999'999'999, "variredu-divar"), 0, true},
-        {"PID reused by this program", lockNaming(QCoreApplication::applicationPid(), self), 0, true},
+        {"holder died", "999999999\nvariredu-divar\n" + host, 0, true},
+        {"PID reused by this program", QByteArray::number(QCoreApplication::applicationPid()) + '\n' + self + '\n' + host, 0, true},
         {"empty and old", {}, 60, true}, {"empty and new", {}, 0, false}};
     // clang-format on
     for (const auto& [name, content, ageSeconds, taken] : rows) {
         QTemporaryDir dir;
         QFile lock(dir.filePath("variredu-divar.lock"));
-        ASSERT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size());
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size() && lock.flush());
         ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
                                      QFileDevice::FileModificationTime));
-        lock.close();
         EXPECT_EQ(SingleInstance(dir.path()).acquire(), taken) << name;
     }
 }
 
-// Restores an environment variable at the end of a scope.
-struct EnvRestore {
-    const char* name;
-    QByteArray old = qgetenv(name);
-    ~EnvRestore() { qputenv(name, old); }
-};
-
-static constexpr QFile::Permissions kOpen = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                            QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                            QFile::ExeOther;
-
 // With no runtime directory the fallback in the temporary directory must be ours alone: made
 // 0700, narrowed to that when left open, refused when a link or someone else's.
 TEST(SingleInstance, DefaultDirectoryIsPrivate) {
-    const EnvRestore runtime{"XDG_RUNTIME_DIR"}, temp{"TMPDIR"};
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), temp = qgetenv("TMPDIR");
     qunsetenv("XDG_RUNTIME_DIR");
     // clang-format off
     const std::tuple<const char*, bool (*)(const QString&), bool> rows[] = {
         {"fresh", [](const QString&) { return true; }, true},
-        {"left open", [](const QString& path) { return QDir().mkdir(path) && QFile::setPermissions(path, kOpen); }, true},
+        {"left open", [](const QString& path) { return QDir().mkdir(path) && ::chmod(qPrintable(path), 0755) == 0; }, true},
         {"a link", [](const QString& path) { return QFile::link(QDir::tempPath(), path); }, false},
         {"someone else's", [](const QString& path) {
-             return QDir().mkdir(path) && ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0; }, false}};
+             return QDir().mkdir(path) && ::chown(qPrintable(path), 65534, 65534) == 0; }, false}};
     // clang-format on
     for (const auto& [name, prepare, usable] : rows) {
         QTemporaryDir tmp;
         qputenv("TMPDIR", QFile::encodeName(tmp.path()));
         // Qt's own fallback is refused when others may enter it.
-        const QString qtFallback =
-            tmp.filePath(QStringLiteral("runtime-") + ::getpwuid(::geteuid())->pw_name);
-        ASSERT_TRUE(QDir().mkdir(qtFallback) && QFile::setPermissions(qtFallback, kOpen));
+        const QString qt = tmp.filePath(QStringLiteral("runtime-") + ::getpwuid(::geteuid())->pw_name);
+        EXPECT_TRUE(QDir().mkdir(qt) && ::chmod(qPrintable(qt), 0755) == 0);
         const QString ours = tmp.filePath(QStringLiteral("variredu-divar-") + QString::number(::geteuid()));
         if (!prepare(ours)) {
             std::printf("[ SKIPPED ROW ] %s: this user can't set it up\n", name);
@@ -163,7 +147,6 @@ TEST(SingleInstance, DefaultDirectoryIsPrivate) {
         EXPECT_EQ(got, usable ? ours : QString()) << name;
         EXPECT_EQ(usable ? modeOf(got) & 07777 : 0700u, 0700u) << name;
     }
-    QTemporaryDir own;
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(own.path()));
-    EXPECT_EQ(SingleInstance::defaultDirectory(), own.path());
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", temp);
 }
