@@ -119,12 +119,15 @@ TEST(SettingsStore, SavesKeepWhatCouldNotBeRead) {
                                       QByteArray("alarms=a, b\n"), QByteArray(garbage, sizeof garbage - 1)}) {
         TempSettings temp;
         writeFile(temp.path, content);
+        // The store reads the file first: QSettings tells of a malformed file only to its first reader.
+        EXPECT_TRUE(temp.store->alarms().isEmpty()) << content.constData();
         const QVariant stored = QSettings(temp.path, QSettings::IniFormat).value(kAlarms);
-        EXPECT_TRUE(stored.isValid() && temp.store->alarms().isEmpty()) << content.constData();
         for (const char* title : {"first", "later"}) {
             ASSERT_TRUE(temp.store->setAlarms({alarmAt("07", "00", title)}));
             EXPECT_EQ(temp.open()->alarms().value(0).title, QLatin1String(title));
-            EXPECT_EQ(QSettings(temp.path, QSettings::IniFormat).value(kAlarmsBackup), stored) << title;
+            EXPECT_TRUE(stored.isValid() &&
+                        QSettings(temp.path, QSettings::IniFormat).value(kAlarmsBackup) == stored)
+                << stored.toString().toStdString();
             EXPECT_EQ(bytesOf(temp.path + kUnreadableFileSuffix),
                       content.contains("not settings") ? content : "(no file)");
         }
