@@ -109,8 +109,8 @@ TEST(ClockModel, JitteredTicksSayEachAlarmOnceADayAndTheSignalOnceAnHour) {
 // Japanese words only for a first preferred language of exactly ja-JP; the voice asked for is the
 // first preferred language, none for none; a title is said exactly; no number is said as 0.
 TEST(Announcements, FollowTheFirstPreferredLanguage) {
-    const QStringList ja{"13 ヴァルドリア時間", "7 時 5 分", "0 時 0 分", "釣り", " "};
-    const QStringList en{"13 V.T. o'clock.", "7 hours 5 minutes.", "0 hours 0 minutes.", "釣り", " "};
+    const QStringList ja{"13 ヴァルドリア時間", "7 時 5 分", "0 時 0 分", "釣り ", " "};
+    const QStringList en{"13 V.T. o'clock.", "7 hours 5 minutes.", "0 hours 0 minutes.", "釣り ", " "};
     // clang-format off
     const std::tuple<QStringList, std::optional<QString>, QStringList> rows[] = {{{"ja-JP", "en-US"}, "ja-JP", ja},
         {{"en-US"}, "en-US", en}, {{"ja", "ja-JP"}, "ja", en}, {{"en-JP"}, "en-JP", en}, {{"ja-jp"}, "ja-jp", en},
@@ -121,7 +121,7 @@ TEST(Announcements, FollowTheFirstPreferredLanguage) {
         rig.languages = languages;
         rig.settings.store->writeBool(kEnableTimeSignal, true);
         rig.start(realAt(13, 0)).announceTimeSignal();
-        for (const AlarmModel& alarm : {alarmAt("07", "05"), alarmAt("x7", ""), alarmAt("07", "05", "釣り"),
+        for (const AlarmModel& alarm : {alarmAt("07", "05"), alarmAt("x7", ""), alarmAt("07", "05", "釣り "),
                                         alarmAt("07", "05", " ")}) {
             rig.model->announceAlarm(alarm);
         }
