@@ -93,7 +93,6 @@ TEST(UtteranceQueue, StuckEngineBlankTextsAndEngineFinishingInsideSpeak) {
     }
     ASSERT_EQ(engine.spoken.size(), UtteranceQueue::kMaxPending + 1);
     EXPECT_EQ(engine.spoken[1].text, u"6");
-    EXPECT_EQ(engine.spoken.back().text, QString::number(last));
     engine.spoken.clear();
     for (const char* text : {"", " \n\t", "a", "b", "c", "", "d"}) {
         queue.enqueue(QString::fromLatin1(text), std::nullopt);
