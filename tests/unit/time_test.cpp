@@ -44,8 +44,7 @@ TEST(NextOccurrence, EachStartsTheMinuteADayAfterTheLast) {
         return vt.hour() == hour && vt.minute() == minute;
     };
     const std::int64_t day = 4'200'000;
-    const std::int64_t instants[] = {0, -1, -5000, -day, 1704067200000, 1704067224900};
-    for (const std::int64_t after : instants) {
+    for (const std::int64_t after : {0LL, -1LL, -5000LL, -4200000LL, 1704067200000LL, 1704067224900LL}) {
         for (const auto& [hour, minute] : {std::pair{0, 0}, {7, 0}, {6, 51}, {12, 30}, {23, 59}}) {
             SCOPED_TRACE(testing::Message() << after << " " << hour << ":" << minute);
             const QList<std::int64_t> found = nextOccurrences(hour, minute, after, 4);
