@@ -18,8 +18,8 @@ struct Move {
     std::function<void(SettingsStore&)> edit = {};
 };
 
-// Scripts of moves from an instant far back, with the time signal on: what is said, "HH:MM text".
-// The first move is the first tick.
+// Scripts of moves, the first from the epoch to the first tick, with the time signal on: what is
+// said, as "HH:MM text".
 TEST(ClockModel, SaysWhatIsDueAtEachChangeOfTheMinute) {
     const QString ten = QStringLiteral("10:30 half past ten");
     // clang-format off
@@ -41,7 +41,7 @@ TEST(ClockModel, SaysWhatIsDueAtEachChangeOfTheMinute) {
             {1, 2, [](SettingsStore& s) { s.writeBool(kEnableAlarm, false); }},
             {1, 2},
             {1, 2, [](SettingsStore& s) { s.writeBool(kEnableAlarm, true);
-                                          s.setAlarms({alarmAt("7", "0", "too late"), alarmAt("7", "1", "next")}); }},
+                s.setAlarms({alarmAt("7", "0", "too late"), alarmAt("7", "1", "next")}); }},
             {1, 175, [](SettingsStore& s) { s.writeBool(kEnableTimeSignal, false); }}},
          {"07:00 7 V.T. o'clock.", "07:01 next"}}};
     // clang-format on
@@ -112,9 +112,9 @@ TEST(Announcements, FollowTheFirstPreferredLanguage) {
     const QStringList ja{"13 ヴァルドリア時間", "7 時 5 分", "0 時 0 分", "釣り ", " "};
     const QStringList en{"13 V.T. o'clock.", "7 hours 5 minutes.", "0 hours 0 minutes.", "釣り ", " "};
     // clang-format off
-    const std::tuple<QStringList, std::optional<QString>, QStringList> rows[] = {{{"ja-JP", "en-US"}, "ja-JP", ja},
-        {{"en-US"}, "en-US", en}, {{"ja", "ja-JP"}, "ja", en}, {{"en-JP"}, "en-JP", en}, {{"ja-jp"}, "ja-jp", en},
-        {{}, std::nullopt, en}};
+    const std::tuple<QStringList, std::optional<QString>, QStringList> rows[] = {
+        {{"ja-JP", "en-US"}, "ja-JP", ja}, {{"en-US"}, "en-US", en}, {{"ja", "ja-JP"}, "ja", en},
+        {{"en-JP"}, "en-JP", en}, {{"ja-jp"}, "ja-jp", en}, {{}, std::nullopt, en}};
     // clang-format on
     for (const auto& [languages, tag, words] : rows) {
         ModelRig rig;

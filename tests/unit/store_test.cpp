@@ -16,11 +16,6 @@ static QByteArray bytesOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no file)");
 }
 
-static void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-}
-
 // Every field of every alarm, for comparing lists.
 static QStringList fieldsOf(const AlarmList& list) {
     QStringList fields;
@@ -41,11 +36,12 @@ TEST(StoredForm, OneBadElementMakesTheWholeListUnreadable) {
     const QJsonValue none(QJsonValue::Undefined), null;
     // clang-format off
     const std::pair<const char*, QJsonValue> changes[] = {{"id", none}, {"id", null}, {"id", 7},
-        {"id", "not-a-uuid"}, {"id", "{5F0C2A9E-3B71-4D8C-A6E2-91B04F7D3C58}"}, {"id", "5F0C2A9E3B714D8CA6E291B04F7D3C58"},
-        {"id", "5F0C2A9E-3B71-4D8C-A6E2-91B04F7D3C5G"}, {"hour", none}, {"hour", null}, {"hour", 7},
-        {"minutes", none}, {"minutes", null}, {"minutes", 7}, {"title", none}, {"title", null}, {"title", 7},
-        {"enabled", none}, {"enabled", null}, {"enabled", "true"}, {"enabled", 1}};
-    QStringList texts{"not json", "", "{}", "[", "null", "7", "[]x", R"({"alarms":[]})", listWith(QJsonArray()),
+        {"id", "not-a-uuid"}, {"id", "{5F0C2A9E-3B71-4D8C-A6E2-91B04F7D3C58}"},
+        {"id", "5F0C2A9E3B714D8CA6E291B04F7D3C58"}, {"id", "5F0C2A9E-3B71-4D8C-A6E2-91B04F7D3C5G"},
+        {"hour", none}, {"hour", null}, {"hour", 7}, {"minutes", none}, {"minutes", null}, {"minutes", 7},
+        {"title", none}, {"title", null}, {"title", 7}, {"enabled", none}, {"enabled", null},
+        {"enabled", "true"}, {"enabled", 1}};
+    QStringList texts{"x", "", "{}", "[", "null", "7", "[]x", R"({"alarms":[]})", listWith(QJsonArray()),
         listWith("alarm"), listWith(good).replace(R"("title":"")", R"("title":"\ud800 x")")};
     // clang-format on
     for (const auto& [key, value] : changes) {
@@ -64,8 +60,7 @@ TEST(StoredForm, RoundTripKeepsTextsAndOrder) {
         decodeAlarmList(QStringLiteral(R"([{"enabled":false,"title":"\u91e3\u308a","minutes":"05",)"
                                        R"("hour":"23","id":"c1d4e7a0-8b25-4f63-9e1a-2d7b5c0f8a46","x":1}])"))
             .value_or(AlarmList());
-    ASSERT_EQ(fieldsOf(list),
-              (QStringList{"{c1d4e7a0-8b25-4f63-9e1a-2d7b5c0f8a46}", "23", "05", "釣り", "0"}));
+    ASSERT_EQ(fieldsOf(list).join(u'|'), u"{c1d4e7a0-8b25-4f63-9e1a-2d7b5c0f8a46}|23|05|釣り|0");
     for (const char16_t* text : {u"7", u"+7", u"abc", u"", u" ", u"\"q\";#\\\n\t😀"}) {
         list.append({QUuid::createUuid(), QString::fromUtf16(text), QString::fromUtf16(text),
                      QString::fromUtf16(text), true});
@@ -79,12 +74,15 @@ TEST(StoredForm, RoundTripKeepsTextsAndOrder) {
 
 TEST(SettingsStore, BooleansAreTrueOrFalseInAnyCaseElseTheDefault) {
     // clang-format off
-    const std::pair<const char*, std::optional<bool>> rows[] = {{"true", true}, {"TRUE", true}, {"False", false},
-        {"fAlSe", false}, {"banana", {}}, {"1", {}}, {"0", {}}, {"yes", {}}, {"", {}}};
+    const std::pair<const char*, std::optional<bool>> rows[] = {{"true", true}, {"TRUE", true},
+        {"False", false}, {"fAlSe", false}, {"banana", {}}, {"1", {}}, {"0", {}}, {"yes", {}}, {"", {}}};
     // clang-format on
     for (const auto& [stored, value] : rows) {
         TempSettings temp;
-        writeFile(temp.path, QByteArray("[General]\nenableTimeSignal=") + stored + "\nenableAlarm=" + stored);
+        QFile file(temp.path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) &&
+                    file.write(QByteArray("enableTimeSignal=@\nenableAlarm=@").replace('@', stored)) &&
+                    file.flush());
         EXPECT_EQ(temp.store->readBool(kEnableTimeSignal), value.value_or(false)) << stored;
         EXPECT_EQ(temp.store->readBool(kEnableAlarm), value.value_or(true)) << stored;
     }
@@ -119,7 +117,8 @@ TEST(SettingsStore, SavesKeepWhatCouldNotBeRead) {
     for (const QByteArray& content : {QByteArray("[General]\nalarms=\"[{\\\"id\\\":\\\"broken\\\"}]\"\n"),
                                       QByteArray("alarms=a, b\n"), QByteArray(garbage, sizeof garbage - 1)}) {
         TempSettings temp;
-        writeFile(temp.path, content);
+        QFile file(temp.path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush());
         // The store reads the file first: QSettings tells of a malformed file only to its first reader.
         EXPECT_TRUE(temp.store->alarms().isEmpty()) << content.constData();
         const QVariant stored = QSettings(temp.path, QSettings::IniFormat).value(kAlarms);
