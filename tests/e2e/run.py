@@ -1,19 +1,18 @@
 #!/usr/bin/env python3
-"""End-to-end checks of the real binary, as rows of tables.
-
-    run.py GROUP BINARY SOURCE_DIR BUILD_DIR ARTIFACTS_DIR    (GROUP: cli, terminal, desktop, speech)
-
-Every run of the program gets settings, runtime and home directories of its own and none of the
-caller's languages, Qt variables or session bus. Output is read as it comes, against a deadline.
-Prints one line per check and "N passed, N failed"; exits 0 when nothing failed, 77 when the
-group's tools are missing."""
+# End-to-end checks of the real binary, as rows of tables:
+#
+#     run.py GROUP BINARY SOURCE_DIR BUILD_DIR ARTIFACTS_DIR    (GROUP: cli, terminal, desktop, speech)
+#
+# Every run of the program gets settings, runtime and home directories of its own and none of the
+# caller's languages, Qt variables or session bus; its output is read as it comes, against a
+# deadline. Prints one line per check and "N passed, N failed"; exits 0 when nothing failed, 77 when
+# the group's tools are missing.
 import collections
 import concurrent.futures
 import contextlib
 import glob
 import json
 import os
-import random
 import re
 import shutil
 import signal
@@ -25,37 +24,35 @@ import time
 
 GROUP, BIN, SOURCE, BUILD, ARTIFACTS = sys.argv[1:6]
 WORK = tempfile.mkdtemp(prefix="vd-e2e-")
-PRINTING = threading.Lock()
-COUNTS = [0, 0]
-PROCS = []  # everything started, ended when the group ends
-IMMUTABLE = []  # paths given the immutable attribute, released when the group ends
-APP_ID = "io.github.variredu_divar.VarireduDivar"
+PRINTING, COUNTS = threading.Lock(), [0, 0]
+PROCS, IMMUTABLE = [], []  # what was started, and what made immutable: undone when the group ends
 
 
 def check(name, expected, seen, ok=None):
     ok = expected == seen if ok is None else ok
     with PRINTING:
         COUNTS[not ok] += 1
-        print(f"PASS {name}" if ok else f"FAIL {name}\n    expected: {expected!r}\n    seen:     {seen!r}",
-              flush=True)
+        print(f"PASS {name}" if ok else f"FAIL {name}\n    expected: {expected!r}\n    seen:     {seen!r}", flush=True)
     return ok
 
 
+# What LOOK() gives once it gives something, looking every 0.1 s; what it gives at the deadline.
 def until(look, timeout):
-    """What LOOK() gives once it is something, looking every 0.1 s; what it gives at the deadline."""
     end = time.monotonic() + timeout
     while not (seen := look()) and time.monotonic() < end:
         time.sleep(0.1)
     return seen
 
 
-def at(hour, minute, second, day=19000):
-    """Real seconds since the epoch, as --at takes them, of a Valdrian time of day."""
-    return repr((day * 86400 + hour * 3600 + minute * 60 + second) * 7 / 144)
+def together(rows):
+    with concurrent.futures.ThreadPoolExecutor(len(rows)) as pool:
+        for future in [pool.submit(row) for row in rows]:
+            if future.exception():
+                check("the row runs to its end", None, repr(future.exception()))
 
 
+# A run's own directories: its environment, and its settings file written with CONF.
 def home(name, conf=None, lang="en_US.UTF-8", **extra):
-    """Directories of a run's own; returns its environment and its settings file (written from CONF)."""
     root = os.path.join(WORK, name)
     os.makedirs(root + "/config/variredu-divar")
     os.makedirs(root + "/run", 0o700)
@@ -71,14 +68,12 @@ def home(name, conf=None, lang="en_US.UTF-8", **extra):
 
 
 def run(args, env=None, timeout=30):
-    """Runs to the end: (status, stdout lines, stderr lines)."""
     r = sp.run(args, env=env, stdin=sp.DEVNULL, capture_output=True, timeout=timeout)
     return r.returncode, r.stdout.decode(errors="replace").splitlines(), r.stderr.decode(errors="replace").splitlines()
 
 
+# The binary in the background; its output lines are collected as they come.
 class Proc:
-    """The binary running in the background; its output lines are collected as they come."""
-
     def __init__(self, args, env):
         self.p = sp.Popen([BIN, *args], env=env, stdin=sp.DEVNULL, stdout=sp.PIPE, stderr=sp.PIPE)
         PROCS.append(self.p)
@@ -95,14 +90,14 @@ class Proc:
             self.ended += 1
             self.cv.notify_all()
 
+    # True once LINE is printed; false when the output ends or the deadline passes first.
     def wait_for(self, line, stream="out", timeout=30):
-        """True once LINE is printed; false when the output ends or the deadline passes first."""
         lines = getattr(self, stream)
         with self.cv:
             return self.cv.wait_for(lambda: line in lines or self.ended == 2, timeout) and line in lines
 
+    # Sends SIG (if any); the exit status, or "hung" when it did not end within TIMEOUT seconds.
     def stop(self, sig=signal.SIGTERM, timeout=5):
-        """Sends SIG (if any); the exit status, or "hung" when it did not end within TIMEOUT seconds."""
         if sig and self.p.poll() is None:
             self.p.send_signal(sig)
         try:
@@ -121,18 +116,16 @@ def read(path):
 
 
 def ini_text(text):
-    """A text as a value in a Qt settings file."""
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
+# The text under KEY of a settings file as Qt reads it back (a quoted text with escapes), or None.
 def ini_value(path, key):
-    """The text stored under KEY as Qt reads it back (quoted texts with escapes), or None."""
     lines = (read(path) or b"").decode(errors="surrogateescape").splitlines()
     value = next((line[len(key) + 1:] for line in lines if line.startswith(key + "=")), None)
     quoted = value and re.fullmatch(r'"((?:[^"\\]|\\.)*)"', value)
-    escapes = {"n": "\n", "t": "\t", "r": "\r", "0": "\0"}
-    return re.sub(r"\\(x[0-9a-fA-F]+|.)", lambda m: chr(int(m[1][1:], 16)) if m[1][0] == "x" and len(m[1]) > 1
-                  else escapes.get(m[1], m[1]), quoted[1]) if quoted else value
+    escapes = {"n": "\n", "t": "\t", "r": "\r"}
+    return re.sub(r"\\(.)", lambda m: escapes.get(m[1], m[1]), quoted[1]) if quoted else value
 
 
 def alarm(i, hour, minutes, title="", enabled=True):
@@ -140,8 +133,8 @@ def alarm(i, hour, minutes, title="", enabled=True):
             "enabled": enabled}
 
 
+# A settings file with the time signal switch and the alarm list (a list, or a text as it is).
 def conf(alarms=None, time_signal=False):
-    """A settings file: the time signal switch and the alarm list (a list, or a text as it is)."""
     lines = ["[General]"] + ["enableTimeSignal=true"] * time_signal
     if alarms is not None:
         text = alarms if isinstance(alarms, str) else json.dumps(alarms, ensure_ascii=False, separators=(",", ":"))
@@ -149,8 +142,9 @@ def conf(alarms=None, time_signal=False):
     return ("\n".join(lines) + "\n").encode()
 
 
+# Makes PATH unwritable for the program: chmod for a user; root writes anyway, but not to an
+# immutable file or directory.
 def readonly(path):
-    """Makes PATH unwritable for the program: chmod for a user, the immutable attribute for root."""
     if os.geteuid() != 0:
         os.chmod(path, 0o555 if os.path.isdir(path) else 0o444)
         return "chmod"
@@ -163,9 +157,8 @@ def readonly(path):
 
 ONCE = [  # --at, the label; run where the local zone is +14:00, which must not matter
     ("1704067225", "07:00"), ("1704067224.9", "06:59"), ("-0.5", "23:59"), ("+1704067225.000", "07:00"),
-    ("2024-01-01T00:00:24.9Z", "06:59"), ("2024-01-01T00:00:25Z", "07:00"),
-    ("2024-01-01T09:00:25+09:00", "07:00"), ("2023-12-31T19:00:25-05:00", "07:00"),
-    ("448000000000000000", "16:17")]
+    ("2024-01-01T00:00:24.9Z", "06:59"), ("2024-01-01T00:00:25Z", "07:00"), ("2024-01-01T09:00:25+09:00", "07:00"),
+    ("2023-12-31T19:00:25-05:00", "07:00"), ("448000000000000000", "16:17")]
 NEXT = [  # TZ, arguments, the lines printed
     ("UTC", "--next 07:00 --at 1704067200", ["2024-01-01T00:00:25.000+00:00"]),
     ("Asia/Tokyo", "--next 7:00 --count 3 --at 2024-01-01T00:00:00Z",
@@ -185,22 +178,19 @@ BAD = [  # arguments, what the one line on stderr names
     ("--next 12:00 --at -62135596801", '"-62135596801"'), ("--count 3", "--count"), ("--at 0", "--at"),
     ("--once --next 12:00", "--once"), ("--terminal --speech-engine loud", '"loud"'),
     ("--terminal --speech-engine qt:", '"qt:"'), ("--bogus", "bogus"), ("--once extra", '"extra"')]
-INSTALLED = ["bin/variredu-divar", f"share/applications/{APP_ID}.desktop", f"share/metainfo/{APP_ID}.metainfo.xml",
-             f"share/icons/hicolor/scalable/apps/{APP_ID}.svg", f"share/icons/hicolor/48x48/apps/{APP_ID}.png",
+APP = "io.github.variredu_divar.VarireduDivar"
+INSTALLED = ["bin/variredu-divar", f"share/applications/{APP}.desktop", f"share/metainfo/{APP}.metainfo.xml",
+             f"share/icons/hicolor/scalable/apps/{APP}.svg", f"share/icons/hicolor/48x48/apps/{APP}.png",
              "share/variredu-divar/translations/variredu-divar_en.qm"]
-
-
-def vt_label(seconds):
-    return "VT: %02d:%02d" % divmod(int(seconds * 144 // 7) % 86400 // 60, 60)
 
 
 def cli():
     env, _ = home("cli", TZ="Pacific/Kiritimati")
     for instant, label in ONCE:
         check(f"--once --at {instant}", ["VT: " + label], run([BIN, "--once", "--at", instant], env)[1])
-    before, (_, out, _), after = time.time(), run([BIN, "--once"], env), time.time()
-    check("--once reads the clock now", {vt_label(before), vt_label(after)}, out, len(out) == 1 and out[0] in
-          {vt_label(before), vt_label(after)})
+    labels = [time.time(), run([BIN, "--once"], env)[1], time.time()]
+    labels[::2] = ["VT: %02d:%02d" % divmod(int(t * 144 // 7) % 86400 // 60, 60) for t in labels[::2]]
+    check("--once reads the clock now", labels[::2], labels[1], len(labels[1]) == 1 and labels[1][0] in labels)
     for tz, args, lines in NEXT:
         check(f"TZ={tz} {args}", lines, run([BIN, *args.split()], dict(env, TZ=tz))[1])
     for args in ACCEPTED:
@@ -215,91 +205,89 @@ def cli():
     check("--help lists every option", (0, []), (status, [o for o in options if o not in "\n".join(out)]))
     check("--version", (0, ["variredu-divar 0.1.0"]), run([BIN, "--version"], env)[:2])
     # The desktop's own validators, and an install into a scratch prefix.
-    tools = {"desktop-file-validate": glob.glob(f"{SOURCE}/data/*.desktop") + glob.glob(f"{BUILD}/data/autostart/*.desktop"),
-             "appstreamcli": glob.glob(f"{SOURCE}/data/*.metainfo.xml")}
-    for tool, files in tools.items():
-        for path in files if shutil.which(tool) else []:
-            args = [tool, path] if tool != "appstreamcli" else [tool, "validate", "--no-net", path]
-            status, out, err = run(args)
-            check(f"{tool} {'/'.join(path.split('/')[-2:])}", 0, status, status == 0 and (tool == "appstreamcli" or not out + err))
-        if not shutil.which(tool):
-            print(f"NOTE {tool} is not installed: its check is skipped")
+    desktop_files = glob.glob(f"{SOURCE}/data/*.desktop") + glob.glob(f"{BUILD}/data/*/*.desktop")
+    validators = [(["desktop-file-validate"], desktop_files),
+                  (["appstreamcli", "validate", "--no-net"], glob.glob(f"{SOURCE}/data/*.metainfo.xml"))]
+    for tool, files in validators:
+        if not shutil.which(tool[0]):
+            print(f"NOTE {tool[0]} is not installed: not checked")
+            continue
+        for path in files:
+            status, out, err = run([*tool, path])
+            check(f"{tool[0]} {path[len(SOURCE) + 1:] if path.startswith(SOURCE) else path}", (0, []),
+                  (status, [] if tool[0] == "appstreamcli" else out + err))
     prefix = WORK + "/prefix"
-    status, _, err = run(["cmake", "--install", BUILD, "--prefix", prefix])
-    check("cmake --install places every file", (0, []), (status, [p for p in INSTALLED if not os.path.isfile(f"{prefix}/{p}")]))
+    status = run(["cmake", "--install", BUILD, "--prefix", prefix])[0]
+    missing = [p for p in INSTALLED if not os.path.isfile(f"{prefix}/{p}")]
+    check("cmake --install places every file", (0, []), (status, missing))
     if shutil.which("appstreamcli"):
-        check("appstreamcli validate-tree of the installed tree", 0, run(["appstreamcli", "validate-tree", "--no-net", prefix])[0])
+        check("appstreamcli validate-tree of the installed tree", 0,
+              run(["appstreamcli", "validate-tree", "--no-net", prefix])[0])
 
 
 # ---- terminal -------------------------------------------------------------------------------------
 
-SEVEN = at(6, 59, 30)  # the clock wakes once a second, about 20.6 Valdrian seconds: 07:01 after 4.4 s
+# Valdrian 06:59:30 on day 19000. The clock wakes once a second, about 20.6 Valdrian seconds: 07:00
+# comes with the second tick, 07:01 with the fifth.
+SEVEN = repr((19000 * 86400 + 25170) * 7 / 144)
 LABELS = ["VT: 06:59", "VT: 07:00", "VT: 07:01"]
 SPOKEN = [alarm(1, "07", "00"), alarm(2, "07", "00", "off", False), alarm(3, "7", "0", "釣り\nへ")]
 
 
 def said(lang, *texts):
-    return [f"{lang}\t{text}" for text in texts]
+    return ["VT: 06:59", *(f"{lang}\t{text}" for text in texts), *LABELS[1:]]
 
 
-EN = ["VT: 06:59", *said("en-US", "7 V.T. o'clock.", "7 hours 0 minutes.", "釣り\\nへ"), *LABELS[1:]]
-
-
+# 10 MB of alarms due at 07:00, all valid but the last: unreadable as a whole.
 def big_list():
-    """10 MB of alarms due at 07:00, all valid but the last: unreadable as a whole."""
     items = [f'{{"id":"{i:08X}-1111-4000-8000-{i:012X}","hour":"07","minutes":"00",'
              f'"title":"釣り \\"{i}\\" ;# \\\\ x","enabled":true}}' for i in range(85000)]
     return "[" + ",".join(items) + ',{"id":"not-a-uuid","hour":"07","minutes":"00","title":"","enabled":true}]'
 
 
+# 10,000 alarms, none at a minute 59, every other thousand off; those due at HOUR:MINUTE.
 def list10k():
-    """10,000 alarms, none at a minute 59; every other thousand off."""
     return [alarm(i, "%02d" % (i // 59 % 24), "%02d" % (i % 59), f"a{i}", i // 1000 % 2 == 0) for i in range(10000)]
 
 
 def due(alarms, hour, minute):
-    return [f"en-US\t{a['title']}" for a in alarms if a["enabled"] and (int(a["hour"]), int(a["minutes"])) == (hour, minute)]
+    return [f"en-US\t{a['title']}" for a in alarms if a["enabled"] and (a["hour"], a["minutes"]) == (hour, minute)]
 
 
-def garbage():
-    """An unreadable alarms line, then lines of printable characters, kana, quotes and backslashes."""
-    chars = [chr(c) for c in range(32, 127)] + ["\t", "釣り"]
-    rng = random.Random(7)
-    lines = ["".join(rng.choice(chars) for _ in range(rng.randrange(90))) for _ in range(300)]
-    return ("alarms=" + ini_text(BROKEN) + "\n" + "\n".join(lines) + "\n").encode()
-
-
+# An unreadable alarms line, then lines of printable characters, kana, tabs, quotes, backslashes.
 BROKEN = '[{"id": oops, "hour": 7} ;# \\ 釣り'
+CHARS = [chr(c) for c in range(32, 127)] + ["\t", "釣り"]
+GARBAGE = ("alarms=" + ini_text(BROKEN) + "\n" + "\n".join(
+    "".join(CHARS[(i * 7919 + j * 104729) % 97] for j in range(i * 31 % 90)) for i in range(300)) + "\n").encode()
 BINARY = b"alarms=" + bytes(b for b in range(256) if b not in b"\r\n") + b"\n" + bytes(
     (i * 167 + (i >> 8) * 13) & 255 for i in range(65536))
+EN = said("en-US", "7 V.T. o'clock.", "7 hours 0 minutes.", "釣り\\nへ")
 
 
-def terminal_rows():
-    """name, settings, LANG, stdout up to VT: 07:01, stderr, what is made read-only."""
+def terminal_rows():  # name, settings, LANG, stdout up to VT: 07:01, stderr, what is made read-only
     tens = list10k()
     return [
         ("en_US: time signal and alarms, each said once", conf(SPOKEN, True), "en_US.UTF-8", EN, [], None),
         ("ja_JP: time signal and alarms, each said once", conf(SPOKEN, True), "ja_JP.UTF-8",
-         ["VT: 06:59", *said("ja-JP", "7 ヴァルドリア時間", "7 時 0 分", "釣り\\nへ"), *LABELS[1:]], [], None),
-        ("garbage text", garbage(), "en_US.UTF-8", LABELS, [], None),
+         said("ja-JP", "7 ヴァルドリア時間", "7 時 0 分", "釣り\\nへ"), [], None),
+        ("garbage text", GARBAGE, "en_US.UTF-8", LABELS, [], None),
         ("binary bytes", BINARY, "en_US.UTF-8", LABELS, [], None),
         ("10 MB alarm text, its last element bad", conf(big_list(), True), "en_US.UTF-8",
-         ["VT: 06:59", "en-US\t7 V.T. o'clock.", *LABELS[1:]], [], None),
+         said("en-US", "7 V.T. o'clock."), [], None),
         ("JSON nested 100,000 deep", conf("[" * 100000 + "]" * 100000, True), "en_US.UTF-8",
-         ["VT: 06:59", "en-US\t7 V.T. o'clock.", *LABELS[1:]], [], None),
+         said("en-US", "7 V.T. o'clock."), [], None),
         ("10,000 alarms", conf(tens), "en_US.UTF-8",
-         ["VT: 06:59", *due(tens, 7, 0), "VT: 07:00", *due(tens, 7, 1), "VT: 07:01"], [], None),
-        ("read-only settings file", conf([alarm(1, "07", "00", "kept")]), "en_US.UTF-8",
-         ["VT: 06:59", "en-US\tkept", *LABELS[1:]], ["can't be saved"], "file"),
+         ["VT: 06:59", *due(tens, "07", "00"), "VT: 07:00", *due(tens, "07", "01"), "VT: 07:01"], [], None),
+        ("read-only settings file", conf([alarm(1, "07", "00", "kept")]), "en_US.UTF-8", said("en-US", "kept"),
+         ["can't be saved"], "file"),
         ("read-only settings directory", conf([alarm(1, "07", "00", "kept")]), "en_US.UTF-8",
-         ["VT: 06:59", "en-US\tkept", *LABELS[1:]], ["can't be saved"], "dir")]
+         said("en-US", "kept"), ["can't be saved"], "dir")]
 
 
 def terminal_row(name, settings, lang, out, err, locked):
     env, path = home(re.sub(r"\W+", "-", name), settings, lang)
     if locked:
-        how = readonly(path if locked == "file" else os.path.dirname(path))
-        name += f" ({how})"
+        name += f" ({readonly(path if locked == 'file' else os.path.dirname(path))})"
         err = [f"variredu-divar: settings can't be saved to {path}; changes will be lost"]
     p = Proc(["--terminal", "--at", SEVEN, "--speech-engine", "stdout"], env)
     p.wait_for("VT: 07:01")
@@ -308,9 +296,9 @@ def terminal_row(name, settings, lang, out, err, locked):
           (out, err, 0, True), (p.out, p.err, status, read(path) == settings))
 
 
+# A clock killed with SIGKILL leaves its lock; the next takes it over and speaks; a third, started
+# while that one runs, prints its labels only and says that it will not speak.
 def lock_row():
-    """A clock killed with SIGKILL leaves its lock; the next takes it over and speaks, a third
-    started while that one runs prints labels only and says it will not speak."""
     env, _ = home("lock", conf(SPOKEN, True))
     args = ["--terminal", "--at", SEVEN, "--speech-engine", "stdout"]
     killed = Proc(args, env)
@@ -333,22 +321,21 @@ def terminal():
     together([lambda r=r: terminal_row(*r) for r in terminal_rows()] + [lock_row])
 
 
-# ---- desktop ----------------------------------------------------------------------------------------
+# ---- desktop --------------------------------------------------------------------------------------
 
 Win = collections.namedtuple("Win", "id embedded title x y w h")
-WINDOW_LINE = re.compile(r'^( +)(0x[0-9a-f]+) "(.*)": \("variredu-divar" .*?(\d+)x(\d+)[+-]+\d+[+-]+\d+ +\+(-?\d+)\+(-?\d+)$', re.M)
-ICON = lambda w: w.embedded  # noqa: E731  (what each kind of window of the program looks like)
-MENU = lambda w: not w.embedded and w.title != "アラーム設定" and w.h >= 60  # noqa: E731
-SETTINGS = lambda w: w.title == "アラーム設定"  # noqa: E731
-LABEL = lambda w: not w.embedded and w.h < 60  # noqa: E731
+TREE_LINE = re.compile(r'^( +)(0x\w+) "(.*)": \("variredu-divar" .*?(\d+)x(\d+)\S* +\+(-?\d+)\+(-?\d+)$', re.M)
+KINDS = {"icon": lambda w: w.embedded, "label": lambda w: not w.embedded and w.h < 60,
+         "menu": lambda w: not w.embedded and w.title != "アラーム設定" and w.h >= 60,
+         "settings": lambda w: w.title == "アラーム設定"}
 
 
 def x(display, *args):
     return sp.run(args, env=dict(os.environ, DISPLAY=display), stdin=sp.DEVNULL, capture_output=True, timeout=30).stdout
 
 
+# A virtual display on a free number, named by Xvfb once it takes connections.
 def xvfb():
-    """A virtual display on a free number, named by Xvfb once it takes connections."""
     r, w = os.pipe()
     PROCS.append(sp.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
                           pass_fds=[w], stdout=sp.DEVNULL, stderr=sp.DEVNULL))
@@ -357,27 +344,30 @@ def xvfb():
         return ":" + f.readline().strip()
 
 
+# The program's viewable windows of a kind: the icon embedded in a tray, its menu, the alarm
+# settings window or the label window.
 def find(display, kind):
-    """The program's viewable windows of a kind."""
     shown = {int(i) for i in x(display, "xdotool", "search", "--onlyvisible", "--class", "variredu-divar").split()}
     tree = x(display, "xwininfo", "-root", "-tree").decode(errors="replace")
-    wins = [Win(int(m[2], 16), len(m[1]) > 5, m[3], int(m[6]), int(m[7]), int(m[4]), int(m[5]))
-            for m in WINDOW_LINE.finditer(tree)]
-    return [w for w in wins if w.id in shown and kind(w)]
+    wins = (Win(int(m[2], 16), len(m[1]) > 5, m[3], *map(int, m.group(6, 7, 4, 5))) for m in TREE_LINE.finditer(tree))
+    return [w for w in wins if w.id in shown and KINDS[kind](w)]
 
 
 def shot(display, w):
     return x(display, "import", "-silent", "-window", "root", "-crop", f"{w.w}x{w.h}+{w.x}+{w.y}", "rgb:-")
 
 
-def drawn(picture):
+def drawn(picture):  # more than two colours
     return picture if len({picture[i:i + 3] for i in range(0, len(picture), 3)}) > 2 else None
 
 
-def changes(display, w, timeout=10):
-    """True once the picture of W, drawn (more than two colours), changes."""
-    first = until(lambda: drawn(shot(display, w)), timeout)
-    return bool(first and until(lambda: shot(display, w) != first, timeout))
+# True once W, drawn, has changed TIMES times within TIMEOUT seconds (a Valdrian minute is 2.9 s).
+def changes(display, w, times=1, timeout=10):
+    end = time.monotonic() + timeout
+    seen = until(lambda: drawn(shot(display, w)), timeout)
+    for _ in range(times):
+        seen = seen and until(lambda: (now := shot(display, w)) != seen and now, end - time.monotonic())
+    return bool(seen)
 
 
 def keep(display, name):
@@ -385,25 +375,23 @@ def keep(display, name):
     x(display, "import", "-silent", "-window", "root", f"{ARTIFACTS}/{name}.png")
 
 
+# Opens the menu with a click on W and chooses from the keyboard, the pointer off the menu.
 def choose(display, w, keys, picture=None):
-    """Opens the menu with a click on W and chooses from the keyboard, the pointer off the menu."""
     x(display, "xdotool", "mousemove", str(w.x + w.w // 2), str(w.y + w.h // 2), "click", "1")
-    menu = until(lambda: find(display, MENU), 5)
+    menu = until(lambda: find(display, "menu"), 5)
     if menu and picture:
         keep(display, picture)
     x(display, "xdotool", "mousemove", "400", "500", "key", *keys)
     return bool(menu)
 
 
+# Ctrl+W on the settings window, after a click on its add button when ADD; true once it has closed
+# (so the click was handled too).
 def close(display, window, add=False):
-    """Ctrl+W on the settings window, after a click on its add button when ADD; true once it has
-    closed (and so the click was handled too)."""
-    if not window:
-        return False
-    w = str(window[0].id)
+    w = str(window[0].id) if window else "0"
     x(display, "xdotool", *["mousemove", "--window", w, "60", "25", "click", "1"] * add, "windowfocus", "--sync", w,
       "key", "ctrl+w")
-    return until(lambda: not find(display, SETTINGS), 10)
+    return bool(window) and until(lambda: not find(display, "settings"), 10)
 
 
 def desktop_clock(name, display, settings=None):
@@ -411,8 +399,8 @@ def desktop_clock(name, display, settings=None):
     return env, path, Proc(["--speech-engine", "none"], env)
 
 
+# A later launch, once the first listens: it asks that one to show its alarm settings window.
 def launch(env):
-    """A later launch, once the first listens: it asks that one to show its alarm settings window."""
     until(lambda: os.path.exists(env["XDG_RUNTIME_DIR"] + "/variredu-divar.socket"), 30)
     return run([BIN, "--speech-engine", "none"], env, 10)[0]
 
@@ -424,77 +412,64 @@ def tray_lane():
                           stdout=sp.DEVNULL, stderr=sp.DEVNULL))
     until(lambda: x(display, "xdotool", "search", "--onlyvisible", "--class", "trayer"), 10)
     env, path, p = desktop_clock("tray", display)
-    icon = until(lambda: find(display, ICON), 30)
+    icon = until(lambda: find(display, "icon"), 30)
     if not check("desktop: the icon is embedded in the tray", True, bool(icon)):
         return p.stop()
-    icon = icon[0]
-    check("desktop: the icon changes with the Valdrian minute", True, changes(display, icon))
+    check("desktop: the icon changes with the Valdrian minute", True, changes(display, icon[0]))
     keep(display, "tray")
-    check("desktop: a click on the icon opens the menu", True, choose(display, icon, ["Down", "Return"], "menu"))
+    check("desktop: a click on the icon opens the menu", True, choose(display, icon[0], ["Down", "Return"], "menu"))
     check("desktop: 時報 stores enableTimeSignal=true at once", "true",
           until(lambda: ini_value(path, "enableTimeSignal"), 5))
-    choose(display, icon, ["Up"] * 4 + ["Return"])
-    window = until(lambda: find(display, SETTINGS), 10)
+    choose(display, icon[0], ["Up"] * 4 + ["Return"])
+    window = until(lambda: find(display, "settings"), 10)
     keep(display, "window")
-    status = launch(env)
-    check("desktop: アラーム設定 opens one window; a second launch exits 0; Ctrl+W closes the one window", (1, 0, True),
-          (len(window), status, close(display, window)))
-    status = launch(env)
+    focused = window and int(x(display, "xdotool", "getwindowfocus") or 0) == window[0].id
+    check("desktop: アラーム設定 opens one window, focused; a second launch exits 0; Ctrl+W closes the one window",
+          (1, True, 0, True), (len(window), focused, launch(env), close(display, window)))
     check("desktop: a second launch exits 0 and shows the closed window again", (0, 1),
-          (status, len(until(lambda: find(display, SETTINGS), 10))))
-    choose(display, icon, ["Up", "Return"])
+          (launch(env), len(until(lambda: find(display, "settings"), 10))))
+    choose(display, icon[0], ["Up", "Return"])
     check("desktop: Quit ends it with status 0", 0, p.stop(None, 10))
-    many_row(display)
-
-
-def many_row(display):
     tens = list10k()
     env, path, p = desktop_clock("many", display, conf(tens))
-    icon = until(lambda: find(display, ICON), 30)
+    icon = until(lambda: find(display, "icon"), 30)
     opening = sp.Popen([BIN, "--speech-engine", "none"], env=env, stdout=sp.DEVNULL, stderr=sp.DEVNULL)
-    ticking = bool(icon) and changes(display, icon[0]) and changes(display, icon[0])
-    window = until(lambda: find(display, SETTINGS), 30)
-    check("desktop, 10,000 alarms: the window opens while the icon keeps changing", (True, 0, 1),
+    ticking = bool(icon) and changes(display, icon[0], 2, 9)
+    window = until(lambda: find(display, "settings"), 30)
+    check("desktop, 10,000 alarms: the window opens while the icon changes twice in 9 s", (True, 0, 1),
           (ticking, opening.wait(30), len(window)))
-    closed = close(display, window, True)
-    saved = json.loads(ini_value(path, "alarms"))
-    ids = {a["id"] for a in tens}
+    closed, saved, ids = close(display, window, True), json.loads(ini_value(path, "alarms")), {a["id"] for a in tens}
     check("desktop, 10,000 alarms: an added alarm is saved and all 10,000 are kept; SIGTERM ends it with 0",
           (True, 10001, True, 0), (closed, len(saved), [a for a in saved if a["id"] in ids] == tens, p.stop()))
 
 
 def stored_lane():
     display = xvfb()
-    original = garbage()
-    env, path, p = desktop_clock("garbage", display, original)
+    env, path, p = desktop_clock("garbage", display, GARBAGE)
     status = launch(env)
-    window = until(lambda: find(display, SETTINGS), 30)
-    closed = close(display, window, True)
+    closed = close(display, until(lambda: find(display, "settings"), 30), True)
     check("desktop, garbage settings: the window opens on an empty list, an added alarm is saved, the unreadable "
           "text kept in alarmsBackup, the whole file beside it", (0, True, 1, BROKEN, True, 0, []),
           (status, closed, len(json.loads(ini_value(path, "alarms"))), ini_value(path, "alarmsBackup"),
-           read(path + ".unreadable") == original,
-           p.stop(), p.err))
+           read(path + ".unreadable") == GARBAGE, p.stop(), p.err))
     settings = conf([alarm(1, "07", "00", "kept")])
     env, path = home("readonly-desktop", settings, "ja_JP.UTF-8", DISPLAY=display)
     how = readonly(path)
     p = Proc(["--speech-engine", "none"], env)
-    message = f"variredu-divar: settings can't be saved to {path}; changes will be lost"
-    p.wait_for(message, "err")
     status = launch(env)
-    window = until(lambda: find(display, SETTINGS), 30)
-    closed = close(display, window, True)
+    closed = close(display, until(lambda: find(display, "settings"), 30), True)
     check(f"desktop, read-only settings file ({how}): says so once; an add in the window leaves the file as it was",
-          (0, True, True, 0, [message]), (status, closed, read(path) == settings, p.stop(), p.err))
+          (0, True, True, 0, [f"variredu-divar: settings can't be saved to {path}; changes will be lost"]),
+          (status, closed, read(path) == settings, p.stop(), p.err))
 
 
 def label_lane():
     display = xvfb()
     _, _, p = desktop_clock("label", display)
-    label = until(lambda: find(display, LABEL), 45)
+    label = until(lambda: find(display, "label"), 45)
     if check("desktop without a tray: the label window appears", True, bool(label)):
         keep(display, "label")
-        above = "_NET_WM_STATE_ABOVE" in x(display, "xprop", "-id", str(label[0].id), "_NET_WM_STATE").decode()
+        above = b"_NET_WM_STATE_ABOVE" in x(display, "xprop", "-id", str(label[0].id), "_NET_WM_STATE")
         check("desktop without a tray: the label window stays on top and follows the minute", (True, True),
               (above, changes(display, label[0])))
         check("desktop without a tray: a click on the label window opens the menu", True,
@@ -508,7 +483,9 @@ def desktop():
 
 # ---- speech ---------------------------------------------------------------------------------------
 
-SPEECH = [  # LANG, settings, what speech-dispatcher is asked to say, in order ("slow" keeps it speaking)
+# A speech-dispatcher of the group's own whose one module writes down what it is asked to say, with
+# the language, and keeps speaking a text "slow" for a minute.
+SPEECH = [  # LANG, settings, what speech-dispatcher is asked to say, in order
     ("en_US.UTF-8", conf([alarm(1, "07", "00"), alarm(2, "07", "00", "Fishing")], True),
      ["en 7 V.T. o'clock.", "en 7 hours 0 minutes.", "en Fishing"]),
     ("en_US.UTF-8", conf([alarm(1, "07", "00", "slow")], True), ["en 7 V.T. o'clock.", "en slow"])]
@@ -534,47 +511,23 @@ def speech():
     env, path = home("speech")
     config, heard = env["XDG_CONFIG_HOME"] + "/speech-dispatcher", WORK + "/heard"
     os.makedirs(config + "/modules")
-    with open(config + "/speechd.conf", "w") as f:
-        f.write(SPEECHD_CONF)
-    with open(config + "/modules/capture.conf", "w") as f:
-        f.write(CAPTURE_CONF.format(heard))
-    with open(env["HOME"] + "/.asoundrc", "w") as f:  # the module opens a sound device, never used
-        f.write("pcm.!default { type null }\nctl.!default { type null }\n")
+    for name, text in [(config + "/speechd.conf", SPEECHD_CONF), (config + "/modules/capture.conf",
+                       CAPTURE_CONF.format(heard)), (env["HOME"] + "/.asoundrc", "pcm.!default { type null }\n")]:
+        with open(name, "w") as f:  # (the module opens a sound device, and never uses it)
+            f.write(text)
     try:
         for lang, settings, texts in SPEECH:
-            with open(path, "wb") as f:
+            with open(path, "wb") as f, open(heard, "w"):
                 f.write(settings)
-            open(heard, "w").close()
             p = Proc(["--terminal", "--at", SEVEN, "--speech-engine", "qt:speechd"], dict(env, LANG=lang))
             until(lambda: (read(heard) or b"").count(b"\n") >= len(texts) and "VT: 07:01" in p.out, 60)
-            status = p.stop()
             check(f"speech, {lang}: speech-dispatcher is asked to say {len(texts)} texts, in order, each once; "
-                  "SIGTERM ends the clock with 0 within 5 s", (texts, 0), (read(heard).decode().splitlines(), status))
-    finally:
-        stop_all(env["XDG_RUNTIME_DIR"])
-
-
-def stop_all(runtime):
-    """Ends the private speech-dispatcher, by its pid file, and everything else run with RUNTIME."""
-    pids = []
-    with contextlib.suppress(OSError, ValueError), open(runtime + "/speech-dispatcher/pid/speech-dispatcher.pid") as f:
-        pids.append(int(f.read()))
-    for environ in glob.glob("/proc/[0-9]*/environ"):
-        with contextlib.suppress(OSError), open(environ, "rb") as f:
-            if f"XDG_RUNTIME_DIR={runtime}\0".encode() in f.read():
-                pids.append(int(environ.split("/")[2]))
-    for pid in pids:
-        with contextlib.suppress(OSError):
-            os.kill(pid, signal.SIGKILL)
-
-
-def together(rows):
-    with concurrent.futures.ThreadPoolExecutor(len(rows)) as pool:
-        for future in [pool.submit(row) for row in rows]:
-            with contextlib.suppress(Exception):
-                future.result()
-            if future.exception():
-                check("a row runs to its end", None, repr(future.exception()))
+                  "SIGTERM ends the clock with 0 within 5 s", (0, texts), (p.stop(), read(heard).decode().splitlines()))
+    finally:  # the private speech-dispatcher and everything it started
+        for environ in glob.glob("/proc/[0-9]*/environ"):
+            with contextlib.suppress(OSError), open(environ, "rb") as f:
+                if f"XDG_RUNTIME_DIR={env['XDG_RUNTIME_DIR']}\0".encode() in f.read():
+                    os.kill(int(environ.split("/")[2]), signal.SIGKILL)
 
 
 TOOLS = {"desktop": ["Xvfb", "trayer", "xdotool", "xwininfo", "xprop", "import"], "speech": ["speech-dispatcher"]}
@@ -583,8 +536,7 @@ TOOLS = {"desktop": ["Xvfb", "trayer", "xdotool", "xwininfo", "xprop", "import"]
 def main():
     try:
         missing = [t for t in TOOLS.get(GROUP, []) if not shutil.which(t)]
-        if missing:
-            print(f"SKIP {GROUP}: not installed: {' '.join(missing)}")
+        print(f"SKIP {GROUP}: not installed: {' '.join(missing)}" if missing else "", end="")
         status = 77 if missing else {"cli": cli, "terminal": terminal, "desktop": desktop, "speech": speech}[GROUP]()
     finally:
         for p in PROCS:
