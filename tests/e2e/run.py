@@ -67,8 +67,11 @@ def home(name, conf=None, lang="en_US.UTF-8", **extra):
     return env, path
 
 
-def run(args, env=None, timeout=30):
-    r = sp.run(args, env=env, stdin=sp.DEVNULL, capture_output=True, timeout=timeout)
+def run(args, env=None, timeout=10):
+    try:
+        r = sp.run(args, env=env, stdin=sp.DEVNULL, capture_output=True, timeout=timeout)
+    except sp.TimeoutExpired:
+        return "timed out", [], []
     return r.returncode, r.stdout.decode(errors="replace").splitlines(), r.stderr.decode(errors="replace").splitlines()
 
 
@@ -402,7 +405,7 @@ def desktop_clock(name, display, settings=None):
 # A later launch, once the first listens: it asks that one to show its alarm settings window.
 def launch(env):
     until(lambda: os.path.exists(env["XDG_RUNTIME_DIR"] + "/variredu-divar.socket"), 30)
-    return run([BIN, "--speech-engine", "none"], env, 10)[0]
+    return run([BIN, "--speech-engine", "none"], env)[0]
 
 
 def tray_lane():
@@ -483,19 +486,19 @@ def desktop():
 
 # ---- speech ---------------------------------------------------------------------------------------
 
-# A speech-dispatcher of the group's own whose one module writes down what it is asked to say, with
-# the language, and keeps speaking a text "slow" for a minute.
+# A speech-dispatcher of the group's own whose one module writes down each text, with its language,
+# once it has spoken it to its end: at once, but "long" takes 5 s, and "slow" then goes on for a minute.
 SPEECH = [  # LANG, settings, what speech-dispatcher is asked to say, in order
     ("en_US.UTF-8", conf([alarm(1, "07", "00"), alarm(2, "07", "00", "Fishing")], True),
      ["en 7 V.T. o'clock.", "en 7 hours 0 minutes.", "en Fishing"]),
-    ("en_US.UTF-8", conf([alarm(1, "07", "00", "slow")], True), ["en 7 V.T. o'clock.", "en slow"])]
+    ("en_US.UTF-8", conf([alarm(1, "07", "00", "long"), alarm(2, "07", "01", "slow")]), ["en long", "en slow"])]
 SPEECHD_CONF = """AudioOutputMethod "alsa"
 AddModule "capture" "sd_generic" "capture.conf"
 DefaultModule capture
 LanguageDefaultModule "en" "capture"
 LanguageDefaultModule "ja" "capture"
 """
-CAPTURE_CONF = """GenericExecuteSynth "echo $LANGUAGE \\'$DATA\\' >> {}; case \\'$DATA\\' in slow) sleep 60;; esac"
+CAPTURE_CONF = """GenericExecuteSynth "d=\\'$DATA\\'; case $d in long) sleep 5;; esac; echo $LANGUAGE $d >> {}; case $d in slow) sleep 60;; esac"
 GenericDelimiters "|"
 GenericLanguage "en" "en" "utf-8"
 GenericLanguage "ja" "ja" "utf-8"
