@@ -182,18 +182,18 @@ BAD = [  # arguments, what the one line on stderr names
     ("--once --next 12:00", "--once"), ("--terminal --speech-engine loud", '"loud"'),
     ("--terminal --speech-engine qt:", '"qt:"'), ("--bogus", "bogus"), ("--once extra", '"extra"')]
 APP = "io.github.variredu_divar.VarireduDivar"
-INSTALLED = ["bin/variredu-divar", f"share/applications/{APP}.desktop", f"share/metainfo/{APP}.metainfo.xml",
-             f"share/icons/hicolor/scalable/apps/{APP}.svg", f"share/icons/hicolor/48x48/apps/{APP}.png",
-             "share/variredu-divar/translations/variredu-divar_en.qm"]
+INSTALLED = ["/bin/variredu-divar", f"/share/applications/{APP}.desktop", f"/share/metainfo/{APP}.metainfo.xml",
+             f"/share/icons/hicolor/scalable/apps/{APP}.svg", f"/share/icons/hicolor/48x48/apps/{APP}.png",
+             "/share/variredu-divar/translations/variredu-divar_en.qm"]
 
 
 def cli():
     env, _ = home("cli", TZ="Pacific/Kiritimati")
     for instant, label in ONCE:
         check(f"--once --at {instant}", ["VT: " + label], run([BIN, "--once", "--at", instant], env)[1])
-    labels = [time.time(), run([BIN, "--once"], env)[1], time.time()]
-    labels[::2] = ["VT: %02d:%02d" % divmod(int(t * 144 // 7) % 86400 // 60, 60) for t in labels[::2]]
-    check("--once reads the clock now", labels[::2], labels[1], len(labels[1]) == 1 and labels[1][0] in labels)
+    before, (_, out, _), after = time.time(), run([BIN, "--once"], env), time.time()
+    now = {"VT: %02d:%02d" % divmod(int(t * 144 // 7) % 86400 // 60, 60) for t in (before, after)}
+    check("--once reads the clock now", now, out, len(out) == 1 and out[0] in now)
     for tz, args, lines in NEXT:
         check(f"TZ={tz} {args}", lines, run([BIN, *args.split()], dict(env, TZ=tz))[1])
     for args in ACCEPTED:
@@ -207,25 +207,19 @@ def cli():
     options = ["--once", "--at", "--next", "--count", "--terminal", "--speech-engine", "--help", "--version"]
     check("--help lists every option", (0, []), (status, [o for o in options if o not in "\n".join(out)]))
     check("--version", (0, ["variredu-divar 0.1.0"]), run([BIN, "--version"], env)[:2])
-    # The desktop's own validators, and an install into a scratch prefix.
-    desktop_files = glob.glob(f"{SOURCE}/data/*.desktop") + glob.glob(f"{BUILD}/data/*/*.desktop")
-    validators = [(["desktop-file-validate"], desktop_files),
-                  (["appstreamcli", "validate", "--no-net"], glob.glob(f"{SOURCE}/data/*.metainfo.xml"))]
-    for tool, files in validators:
-        if not shutil.which(tool[0]):
-            print(f"NOTE {tool[0]} is not installed: not checked")
-            continue
-        for path in files:
-            status, out, err = run([*tool, path])
-            check(f"{tool[0]} {path[len(SOURCE) + 1:] if path.startswith(SOURCE) else path}", (0, []),
-                  (status, [] if tool[0] == "appstreamcli" else out + err))
+    # An install into a scratch prefix, and the desktop's own validators.
     prefix = WORK + "/prefix"
     status = run(["cmake", "--install", BUILD, "--prefix", prefix])[0]
-    missing = [p for p in INSTALLED if not os.path.isfile(f"{prefix}/{p}")]
+    missing = [f for f in INSTALLED if not os.path.isfile(prefix + f)]
     check("cmake --install places every file", (0, []), (status, missing))
-    if shutil.which("appstreamcli"):
-        check("appstreamcli validate-tree of the installed tree", 0,
-              run(["appstreamcli", "validate-tree", "--no-net", prefix])[0])
+    desktop_files = glob.glob(f"{SOURCE}/data/*.desktop") + glob.glob(f"{BUILD}/data/*/*.desktop")
+    for tool, paths in [(["desktop-file-validate"], desktop_files),
+                        (["appstreamcli", "validate", "--no-net"], glob.glob(f"{SOURCE}/data/*.metainfo.xml")),
+                        (["appstreamcli", "validate-tree", "--no-net"], [prefix])]:
+        if not shutil.which(tool[0]):
+            print(f"NOTE {tool[0]} is not installed: {' '.join(tool)} not checked")
+        for path in paths if shutil.which(tool[0]) else []:
+            check(f"{' '.join(tool)} {path}", 0, run([*tool, path])[0])
 
 
 # ---- terminal -------------------------------------------------------------------------------------
@@ -498,7 +492,8 @@ DefaultModule capture
 LanguageDefaultModule "en" "capture"
 LanguageDefaultModule "ja" "capture"
 """
-CAPTURE_CONF = """GenericExecuteSynth "d=\\'$DATA\\'; case $d in long) sleep 5;; esac; echo $LANGUAGE $d >> {}; case $d in slow) sleep 60;; esac"
+CAPTURE_CONF = """GenericExecuteSynth \\
+"d=\\'$DATA\\'; case $d in long) sleep 5;; esac; echo $LANGUAGE $d >> {}; case $d in slow) sleep 60;; esac"
 GenericDelimiters "|"
 GenericLanguage "en" "en" "utf-8"
 GenericLanguage "ja" "ja" "utf-8"
@@ -539,7 +534,8 @@ TOOLS = {"desktop": ["Xvfb", "trayer", "xdotool", "xwininfo", "xprop", "import"]
 def main():
     try:
         missing = [t for t in TOOLS.get(GROUP, []) if not shutil.which(t)]
-        print(f"SKIP {GROUP}: not installed: {' '.join(missing)}" if missing else "", end="")
+        if missing:
+            print(f"SKIP {GROUP}: not installed: {' '.join(missing)}")
         status = 77 if missing else {"cli": cli, "terminal": terminal, "desktop": desktop, "speech": speech}[GROUP]()
     finally:
         for p in PROCS:
