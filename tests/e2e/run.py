@@ -215,15 +215,18 @@ def cli():
     prefix = WORK + "/prefix"
     status = run(["cmake", "--install", BUILD, "--prefix", prefix])[0]
     missing = [f for f in INSTALLED if not os.path.isfile(prefix + f)]
-    check("cmake --install places every file", (0, []), (status, missing))
+    autostart = b"VD_INSTALL_AUTOSTART:BOOL=ON" in (read(BUILD + "/CMakeCache.txt") or b"")
+    check("cmake --install places every file, an autostart entry only when asked for", (0, [], autostart),
+          (status, missing, bool(glob.glob(prefix + "/**/autostart/*.desktop", recursive=True))))
     desktop_files = glob.glob(f"{SOURCE}/data/*.desktop") + glob.glob(f"{BUILD}/data/*/*.desktop")
     for tool, paths in [(["desktop-file-validate"], desktop_files),
                         (["appstreamcli", "validate", "--no-net"], glob.glob(f"{SOURCE}/data/*.metainfo.xml")),
                         (["appstreamcli", "validate-tree", "--no-net"], [prefix])]:
         if not shutil.which(tool[0]):
             print(f"NOTE {tool[0]} is not installed: {' '.join(tool)} not checked")
-        for path in paths if shutil.which(tool[0]) else []:
-            check(f"{' '.join(tool)} {path}", 0, run([*tool, path])[0])
+        for path in paths if shutil.which(tool[0]) else []:  # desktop-file-validate says nothing when content
+            status, out, err = run([*tool, path])
+            check(f"{' '.join(tool)} {path}", (0, []), (status, [] if tool[0] == "appstreamcli" else out + err))
 
 
 # ---- terminal -------------------------------------------------------------------------------------
@@ -318,10 +321,6 @@ def lock_row():
     check("terminal, a stale lock is taken over; a clock started beside it does not speak; SIGTERM and SIGINT "
           "end them with 0", (True, EN, [], LABELS, True, (0, 0)),
           (left, second.out, second.err, third.out, any("will not speak" in e for e in third.err), statuses))
-
-
-def terminal():
-    together([lambda r=r: terminal_row(*r) for r in terminal_rows()] + [lock_row])
 
 
 # ---- desktop --------------------------------------------------------------------------------------
@@ -480,10 +479,6 @@ def label_lane():
     check("desktop without a tray: SIGTERM ends it with status 0", 0, p.stop())
 
 
-def desktop():
-    together([tray_lane, stored_lane, label_lane])
-
-
 # ---- speech ---------------------------------------------------------------------------------------
 
 # A speech-dispatcher of the group's own whose one module writes down each text, with its language,
@@ -534,6 +529,8 @@ def speech():
                     os.kill(int(environ.split("/")[2]), signal.SIGKILL)
 
 
+GROUPS = {"cli": cli, "speech": speech, "desktop": lambda: together([tray_lane, stored_lane, label_lane]),
+          "terminal": lambda: together([lambda r=r: terminal_row(*r) for r in terminal_rows()] + [lock_row])}
 TOOLS = {"desktop": ["Xvfb", "trayer", "xdotool", "xwininfo", "xprop", "import"], "speech": ["speech-dispatcher"]}
 
 
@@ -542,11 +539,10 @@ def main():
         missing = [t for t in TOOLS.get(GROUP, []) if not shutil.which(t)]
         if missing:
             print(f"SKIP {GROUP}: not installed: {' '.join(missing)}")
-        status = 77 if missing else {"cli": cli, "terminal": terminal, "desktop": desktop, "speech": speech}[GROUP]()
+        status = 77 if missing else GROUPS[GROUP]()
     finally:
         for p in PROCS:
-            if p.poll() is None:
-                p.kill()
+            p.kill()
         for path in IMMUTABLE:
             sp.run(["chattr", "-i", path])
         shutil.rmtree(WORK, ignore_errors=True)
