@@ -71,6 +71,9 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
                      kApplicationName);
         return 1;
     }
+    // SIGHUP comes at session logout: everything is saved already, so just leave cleanly. Set up
+    // before the tray shows, so that a signal from then on ends the clock cleanly.
+    const QuitOnSignals quit({SIGINT, SIGTERM, SIGHUP});
 
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
@@ -86,7 +89,5 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
                                   &QSystemTrayIcon::isSystemTrayAvailable, &QDesktopServices::openUrl});
     QObject::connect(&instance, &SingleInstance::openSettingsRequested, &application,
                      &DaziviruVuzudIdi::openAlarmSettings);
-    // SIGHUP comes at session logout: everything is saved already, so just leave cleanly.
-    const QuitOnSignals quit({SIGINT, SIGTERM, SIGHUP});
     return QApplication::exec();
 }

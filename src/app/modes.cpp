@@ -56,6 +56,8 @@ int runNext(const CommandLine& options) {
 }
 
 int runTerminal(const CommandLine& options) {
+    // First, so that a signal arriving once the first label is out already ends the clock cleanly.
+    const QuitOnSignals quit({SIGINT, SIGTERM, SIGHUP});
     // Two clocks would speak every announcement twice: only the one holding the lock speaks.
     SingleInstance instance(SingleInstance::defaultDirectory());
     std::unique_ptr<SpeechOutput> speech;
@@ -73,6 +75,5 @@ int runTerminal(const CommandLine& options) {
     TimerModel model([offset] { return systemNow() + offset; }, std::move(speech), &systemPreferredLanguages,
                      *store);
     const TerminalClock terminal(model, stdout);
-    const QuitOnSignals quit({SIGINT, SIGTERM, SIGHUP});
     return QCoreApplication::exec();
 }
