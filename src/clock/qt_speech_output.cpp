@@ -210,8 +210,8 @@ private:
         }
         // Read here, on this thread: loading the dictionary must not hold up the clock's tick.
         for (PendingUtterance& utterance : batch) {
-            queue_->enqueue(reading_.forVoice(utterance.text, utterance.languageTag),
-                            std::move(utterance.languageTag));
+            QString spoken = reading_.forVoice(utterance.text, utterance.languageTag);
+            queue_->enqueue(std::move(spoken), std::move(utterance.languageTag));
         }
     }
 
