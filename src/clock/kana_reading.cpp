@@ -128,11 +128,10 @@ SpeechReading::SpeechReading(bool enabled, QString dictionaryDirectory, std::FIL
 SpeechReading::~SpeechReading() = default;
 
 QString SpeechReading::forVoice(const QString& text, const std::optional<QString>& languageTag) {
-    if (!enabled_ || !languageTag || QLocale(*languageTag).language() != QLocale::Japanese) {
+    if (!enabled_ || failed_ || !languageTag || QLocale(*languageTag).language() != QLocale::Japanese) {
         return text;
     }
-    if (!loadTried_) {
-        loadTried_ = true;
+    if (!reader_) {
         QElapsedTimer timer;
         timer.start();
         QString error;
@@ -141,6 +140,7 @@ QString SpeechReading::forVoice(const QString& text, const std::optional<QString
             qCDebug(lcSpeech) << "kana reading loaded from" << dictionaryDirectory_ << "in"
                               << timer.nsecsElapsed() / 1000 << "us";
         } else {
+            failed_ = true;
             std::fprintf(messages_,
                          "variredu-divar: Japanese announcements go to the voice as written, without kana "
                          "readings: %s\n",
@@ -149,4 +149,8 @@ QString SpeechReading::forVoice(const QString& text, const std::optional<QString
         }
     }
     return reader_ ? reader_->read(text) : text;
+}
+
+void SpeechReading::unload() {
+    reader_.reset();
 }

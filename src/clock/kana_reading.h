@@ -39,8 +39,8 @@ private:
 };
 
 // What a voice is handed for each text: the reading for a Japanese voice, the text itself for any
-// other. The dictionary is loaded with the first Japanese text; when it can't be, one line goes to
-// `messages` and texts go on as they are.
+// other. The dictionary is loaded with the first Japanese text after construction or unload(); when
+// it can't be, one line goes to `messages` and texts go on as they are from then on.
 class SpeechReading {
 public:
     explicit SpeechReading(bool enabled,
@@ -52,10 +52,15 @@ public:
 
     [[nodiscard]] QString forVoice(const QString& text, const std::optional<QString>& languageTag);
 
+    // Lets the dictionary go. Its pages come into the program's memory 64 KB at a time (the kernel
+    // maps around each one read), about 1-3 MB for one announcement, and would pile up over a day of
+    // different titles; loading it again takes well under a millisecond.
+    void unload();
+
 private:
     const bool enabled_;
     const QString dictionaryDirectory_;
     std::FILE* const messages_;
-    bool loadTried_ = false;
+    bool failed_ = false;
     std::unique_ptr<KanaReader> reader_;
 };

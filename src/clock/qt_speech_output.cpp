@@ -213,6 +213,7 @@ private:
             QString spoken = reading_.forVoice(utterance.text, utterance.languageTag);
             queue_->enqueue(std::move(spoken), std::move(utterance.languageTag));
         }
+        reading_.unload();
     }
 
     const QString engineName_;
