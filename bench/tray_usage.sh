@@ -15,6 +15,9 @@
 #                     baseline  the minimal tray program
 #                     speech    the clock with the default speech engine, made at once by an alarm
 #                               due at the next Valdrian minute
+#                     speech-ja the same under LANG=ja_JP.UTF-8 with the time signal on and the alarm
+#                               titled in kanji, so the kana reading is loaded too
+#                     speech-ja-plain  the same with the kana reading turned off
 #                     none      the clock with --speech-engine none
 #
 # Each clock run gets fresh XDG_CONFIG_HOME and XDG_RUNTIME_DIR directories (so default settings, and
@@ -40,10 +43,10 @@ need_tools "xvfb trayer x11-utils" Xvfb trayer xwininfo
 # a module stuck on an audio device can hold the dispatcher's exit up for good. Each is found by the
 # run's own XDG_RUNTIME_DIR in its environment and stopped by its pid, with SIGKILL for those still
 # there after 3 s.
-stop_speech_dispatchers() {
+stop_speech_dispatchers() { # run name
     local environ found=() spd
     for environ in /proc/[0-9]*/environ; do
-        if { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qxF -e "XDG_RUNTIME_DIR=$work/run-speech"; then
+        if { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qxF -e "XDG_RUNTIME_DIR=$work/run-$1"; then
             spd=${environ#/proc/}
             spd=${spd%/environ}
             [ "$spd" != "$$" ] && found+=("$spd")
@@ -63,7 +66,7 @@ stop_speech_dispatchers() {
     kill -KILL "${alive[@]}" 2>/dev/null || true
 }
 # shellcheck disable=SC2317 # runs from the trap
-stop_more() { stop_speech_dispatchers; }
+stop_more() { local name; for name in speech speech-ja speech-ja-plain; do stop_speech_dispatchers "$name"; done; }
 
 # Voluntary context switches of the threads alive now: each is a thread going to sleep, so each
 # counts a wakeup.
@@ -102,10 +105,11 @@ ratio() {
 
 start_tray_host
 
-# The settings for the speech run: one alarm at the Valdrian minute after the present one, so the
-# first tick that sees it (within 175/60 s) makes the speech engine.
+# The settings for the speech runs: one alarm at the Valdrian minute after the present one, so the
+# first tick that sees it (within 175/60 s) makes the speech engine; its title $2 and, when $3 is
+# given, the time signal.
 write_alarm_settings() {
-    local config=$1 label hour minute
+    local config=$1 title=${2:-} signal=${3:-} label hour minute
     label=$("$program" --once)
     if ! [[ $label =~ ^VT:\ ([0-9]{2}):([0-9]{2})$ ]]; then
         echo "tray_usage: unexpected --once output: $label" >&2
@@ -118,8 +122,8 @@ write_alarm_settings() {
         hour=$(((hour + 1) % 24))
     fi
     mkdir -p "$config/variredu-divar"
-    printf '[General]\nalarms="[{\\"id\\":\\"6B1E0F52-3C7A-4D9E-8F21-5A4C3B2D1E0F\\",\\"hour\\":\\"%02d\\",\\"minutes\\":\\"%02d\\",\\"title\\":\\"\\",\\"enabled\\":true}]"\n' \
-        "$hour" "$minute" >"$config/variredu-divar/variredu-divar.conf"
+    printf '[General]\n%balarms="[{\\"id\\":\\"6B1E0F52-3C7A-4D9E-8F21-5A4C3B2D1E0F\\",\\"hour\\":\\"%02d\\",\\"minutes\\":\\"%02d\\",\\"title\\":\\"%s\\",\\"enabled\\":true}]"\n' \
+        "${signal:+enableTimeSignal=true\n}" "$hour" "$minute" "$title" >"$config/variredu-divar/variredu-divar.conf"
     printf '%02d:%02d' "$hour" "$minute"
 }
 
@@ -139,9 +143,16 @@ run() {
         alarm=$(write_alarm_settings "$config")
         command=("$program")
         ;;
+    speech-ja | speech-ja-plain)
+        alarm=$(write_alarm_settings "$config" "釣り大会、ボス討伐" signal)
+        if [ "$name" = speech-ja-plain ]; then
+            echo "japaneseKanaReading=false" >>"$config/variredu-divar/variredu-divar.conf"
+        fi
+        command=(env LANG=ja_JP.UTF-8 LANGUAGE= "$program")
+        ;;
     none) command=("$program" --speech-engine none) ;;
     *)
-        echo "tray_usage: unknown run \"$name\" (baseline, speech or none)" >&2
+        echo "tray_usage: unknown run \"$name\" (baseline, speech, speech-ja, speech-ja-plain or none)" >&2
         return 1
         ;;
     esac
@@ -179,9 +190,12 @@ run() {
     if [ -n "$panel" ] && xwininfo -tree -id "$panel" 2>/dev/null | grep -qE '^ +0x[0-9a-f]+ "[^"]+": \('; then
         docked=yes
     fi
+    local anon_kb file_kb
+    anon_kb=$(status_kb "$pid" RssAnon)
+    file_kb=$(status_kb "$pid" RssFile)
     stop_measured
-    if [ "$name" = speech ]; then
-        stop_speech_dispatchers
+    if [[ $name == speech* ]]; then
+        stop_speech_dispatchers "$name"
     fi
 
     local run_us=$((end_us - started_us)) steady_us=$((end_us - warm_us))
@@ -201,7 +215,8 @@ run() {
         "${warm_ms} ms of it in the first ${warmup} s"
     echo "  CPU, live threads:  $(ms "$end_cpu_us") ms in all, $(ms "$warm_cpu_us") ms in the first ${warmup} s" \
         "(schedstat); ${cpu_all[$name]} % of one core over the run, ${cpu_steady[$name]} % after start-up"
-    echo "  peak RSS (VmHWM):   ${hwm_kb} kB ($(ratio "$hwm_kb" 1024 1) MiB; VmRSS at the end ${rss_kb} kB)"
+    echo "  peak RSS (VmHWM):   ${hwm_kb} kB ($(ratio "$hwm_kb" 1024 1) MiB; VmRSS at the end ${rss_kb} kB," \
+        "of it ${anon_kb} kB anonymous and ${file_kb} kB file-backed)"
     echo "  wakeups:            ${end_switches} voluntary context switches in all, ${wake_all[$name]} a second" \
         "over the run, ${wake_steady[$name]} a second after start-up"
     echo "  threads at the end:"
@@ -231,7 +246,7 @@ run() {
         echo "  icon updates:       ${updates} in all, the first ${first_ms} ms after the start; then ${rate}" \
             "a minute (shortest gap ${shortest} s), ${repeats} with the same label as the one before"
     fi
-    if [ "$name" = speech ]; then
+    if [[ $name == speech* ]]; then
         local engine
         engine=$(grep -m1 -E 'variredu.speech: engine "' "$err" || true)
         if [ -n "$engine" ]; then
@@ -241,6 +256,9 @@ run() {
         else
             echo "  speech engine:      NOT started within the run (alarm at VT ${alarm})"
         fi
+        local reading
+        reading=$(grep -m1 -E 'variredu.speech: kana reading' "$err" || true)
+        [ -z "$reading" ] || echo "  kana reading:       ${reading#* * * }"
     fi
     # Everything but the debug lines read above: warnings (a stuck announcement, say) and anything else.
     if grep -q -v -E ' debug variredu\.(tray|speech): ' "$err"; then
@@ -260,10 +278,10 @@ echo
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 if [ -n "${hwm[baseline]:-}" ]; then
     echo "aims (against the baseline of this run):"
-    for name in speech none; do
+    for name in speech speech-ja speech-ja-plain none; do
         [ -n "${hwm[$name]:-}" ] || continue
         limit=1.2
-        [ "$name" = speech ] && limit=1.5
+        [[ $name == speech* ]] && limit=1.5
         awk -v name="$name" -v hwm="${hwm[$name]}" -v base="${hwm[baseline]}" -v limit="$limit" \
             -v cpu_all="${cpu_all[$name]}" -v cpu_steady="${cpu_steady[$name]}" \
             -v wake="${wake_all[$name]}" -v wake_steady="${wake_steady[$name]}" \

@@ -10,6 +10,9 @@ struct BoolKey {
 
 inline constexpr BoolKey kEnableTimeSignal{"enableTimeSignal", false};
 inline constexpr BoolKey kEnableAlarm{"enableAlarm", true};
+// Japanese announcements go to the voice as their kana reading; off for a voice that reads kanji
+// itself. Read when the clock starts.
+inline constexpr BoolKey kJapaneseKanaReading{"japaneseKanaReading", true};
 
 // The alarm list as one JSON text; absent or unreadable reads as the empty list.
 inline constexpr char kAlarms[] = "alarms";

@@ -84,9 +84,10 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
 
     const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
     warnIfSettingsCannotBeSaved(*store);
-    DaziviruVuzudIdi application(*store, makeSpeechOutput(options.speech),
-                                 {&systemNow, &systemPreferredLanguages,
-                                  &QSystemTrayIcon::isSystemTrayAvailable, &QDesktopServices::openUrl});
+    DaziviruVuzudIdi application(
+        *store, makeSpeechOutput(options.speech, store->readBool(settings_keys::kJapaneseKanaReading)),
+        {&systemNow, &systemPreferredLanguages, &QSystemTrayIcon::isSystemTrayAvailable,
+         &QDesktopServices::openUrl});
     QObject::connect(&instance, &SingleInstance::openSettingsRequested, &application,
                      &DaziviruVuzudIdi::openAlarmSettings);
     return QApplication::exec();

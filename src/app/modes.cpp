@@ -60,15 +60,14 @@ int runTerminal(const CommandLine& options) {
     const QuitOnSignals quit({SIGINT, SIGTERM, SIGHUP});
     // Two clocks would speak every announcement twice: only the one holding the lock speaks.
     SingleInstance instance(SingleInstance::defaultDirectory());
+    const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
     std::unique_ptr<SpeechOutput> speech;
     if (instance.acquire(SingleInstance::Requests::Ignore)) {
-        speech = makeSpeechOutput(options.speech);
+        speech = makeSpeechOutput(options.speech, store->readBool(settings_keys::kJapaneseKanaReading));
     } else {
         std::fprintf(stderr, "%s: another clock is running; this one will not speak\n", kApplicationName);
         speech = std::make_unique<NullSpeechOutput>();
     }
-
-    const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
     warnIfSettingsCannotBeSaved(*store);
     // --at shifts the clock, which then runs at the real pace from there.
     const double offset = options.at ? *options.at - systemNow() : 0.0;

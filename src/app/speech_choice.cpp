@@ -21,10 +21,10 @@ std::optional<SpeechChoice> parseSpeechChoice(QStringView text) {
     return std::nullopt;
 }
 
-std::unique_ptr<SpeechOutput> makeSpeechOutput(const SpeechChoice& choice) {
+std::unique_ptr<SpeechOutput> makeSpeechOutput(const SpeechChoice& choice, bool kanaReading) {
     switch (choice.kind) {
     case SpeechChoice::Kind::Qt:
-        return std::make_unique<QtSpeechOutput>(choice.engineName);
+        return std::make_unique<QtSpeechOutput>(choice.engineName, kanaReading);
     case SpeechChoice::Kind::Stdout:
         return std::make_unique<StreamSpeechOutput>(stdout);
     case SpeechChoice::Kind::None:

@@ -15,4 +15,5 @@ struct SpeechChoice {
 };
 
 [[nodiscard]] std::optional<SpeechChoice> parseSpeechChoice(QStringView text);
-[[nodiscard]] std::unique_ptr<SpeechOutput> makeSpeechOutput(const SpeechChoice& choice);
+// `kanaReading`: whether the Qt engine is handed Japanese texts as their kana reading.
+[[nodiscard]] std::unique_ptr<SpeechOutput> makeSpeechOutput(const SpeechChoice& choice, bool kanaReading);

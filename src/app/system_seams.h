@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/preferred_languages.h"
+
 #include <QLocale>
 #include <QStringList>
 
@@ -12,5 +14,7 @@
 }
 
 [[nodiscard]] inline QStringList systemPreferredLanguages() {
-    return QLocale::system().uiLanguages();
+    return preferredLanguages({qEnvironmentVariable("LANGUAGE"), qEnvironmentVariable("LC_ALL"),
+                               qEnvironmentVariable("LC_MESSAGES"), qEnvironmentVariable("LANG")},
+                              QLocale::system().uiLanguages());
 }

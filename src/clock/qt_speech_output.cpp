@@ -1,5 +1,6 @@
 #include "clock/qt_speech_output.h"
 
+#include "clock/kana_reading.h"
 #include "clock/utterance_queue.h"
 
 #include <QDeadlineTimer>
@@ -152,8 +153,9 @@ private:
 // from other threads.
 class QtSpeechOutput::Worker final : public QObject {
 public:
-    explicit Worker(QString engineName)
-        : engineName_(std::move(engineName)) {}
+    Worker(QString engineName, bool kanaReading)
+        : engineName_(std::move(engineName))
+        , reading_(kanaReading) {}
 
     // Texts gather in a bounded inbox rather than one posted event each: while the engine is being
     // constructed (or hangs doing so) the thread handles no events, and memory must stay bounded.
@@ -206,13 +208,17 @@ private:
         if (!queue_) {
             return; // no engine: the texts are dropped, as promised by the stderr line
         }
+        // Read here, on this thread: loading the dictionary must not hold up the clock's tick.
         for (PendingUtterance& utterance : batch) {
-            queue_->enqueue(std::move(utterance.text), std::move(utterance.languageTag));
+            QString spoken = reading_.forVoice(utterance.text, utterance.languageTag);
+            queue_->enqueue(std::move(spoken), std::move(utterance.languageTag));
         }
+        reading_.unload();
     }
 
     const QString engineName_;
     bool engineTried_ = false;
+    SpeechReading reading_;
     QMutex mutex_;
     std::deque<PendingUtterance> inbox_;
     std::unique_ptr<QTextToSpeech> tts_;
@@ -220,9 +226,9 @@ private:
     std::unique_ptr<UtteranceQueue> queue_;
 };
 
-QtSpeechOutput::QtSpeechOutput(QString engineName)
+QtSpeechOutput::QtSpeechOutput(QString engineName, bool kanaReading)
     : thread_(std::make_unique<QThread>())
-    , worker_(std::make_unique<Worker>(std::move(engineName))) {
+    , worker_(std::make_unique<Worker>(std::move(engineName), kanaReading)) {
     thread_->setObjectName(QStringLiteral("speech"));
     worker_->moveToThread(thread_.get());
     // finished is sent from the thread itself, so the engine is destroyed there.

@@ -15,11 +15,12 @@ class QThread;
 // Speaks through QTextToSpeech. The engine lives on a thread of its own: constructing speechd blocks
 // for seconds (and has been seen to hang), which must never freeze the clock. The engine is made
 // when the first text arrives; texts said before it is up wait for it. With no usable engine
-// nothing is spoken and one line goes to stderr.
+// nothing is spoken and one line goes to stderr. Texts for a Japanese voice are handed over as their
+// kana reading unless `kanaReading` is off (see SpeechReading).
 class QtSpeechOutput final : public SpeechOutput {
 public:
     // An empty name picks the first engine that works, speechd first.
-    explicit QtSpeechOutput(QString engineName = {});
+    explicit QtSpeechOutput(QString engineName = {}, bool kanaReading = true);
     ~QtSpeechOutput() override;
     QtSpeechOutput(const QtSpeechOutput&) = delete;
     QtSpeechOutput& operator=(const QtSpeechOutput&) = delete;

@@ -45,9 +45,17 @@ class UtteranceQueue final : public QObject {
 public:
     // Pending texts beyond this push out the oldest, so a stuck engine cannot grow memory for ever.
     static constexpr std::size_t kMaxPending = 1000;
+    // The watchdog is there for an engine that hangs (with its audio server gone, speechd reports
+    // Speaking for ever), not for slow speech: no text may be cut while it could still be speaking,
+    // and the engine gives no sign of progress. espeak-ng measured at its slowest rate (the one
+    // speech-dispatcher's lowest rate sets): Japanese kana up to 0.34 s a character (a 2,000-character
+    // kanji title reads as 2,800 kana: 949 s, and 429 s at the default rate), Latin letters spelled
+    // by the Japanese voice up to 1.1 s, kana spelled by an English voice 1.35 s. Hence 1.5 s a
+    // character after 15 s for the engine to start; a hung engine holds speech up for that long and
+    // no longer. The cap only keeps the interval within what QTimer takes.
     static constexpr std::chrono::milliseconds kWatchdogBase{15'000};
-    static constexpr std::chrono::milliseconds kWatchdogPerChar{100};
-    static constexpr std::chrono::milliseconds kWatchdogCap{180'000};
+    static constexpr std::chrono::milliseconds kWatchdogPerChar{1'500};
+    static constexpr std::chrono::milliseconds kWatchdogCap{std::chrono::hours(24)};
 
     explicit UtteranceQueue(SpeechEngine& engine, QObject* parent = nullptr);
 
