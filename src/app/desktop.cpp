@@ -14,10 +14,14 @@
 #include <QIcon>
 #include <QSystemTrayIcon>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 
 namespace {
+
+// How long a launch waits for a clock that doesn't answer to end.
+constexpr std::chrono::seconds kHolderWait{5};
 
 bool hasDisplayVariable() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -66,10 +70,18 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
         if (instance.askRunningInstanceToOpenSettings()) {
             return 0;
         }
-        std::fprintf(stderr,
-                     "%s: another clock is running but doesn't answer (a terminal clock has no window)\n",
-                     kApplicationName);
-        return 1;
+        // A clock that is quitting no longer answers and lets the lock go a moment later.
+        QObject::connect(&instance, &SingleInstance::waitingForHolder, &instance, [](const QString& holder) {
+            std::fprintf(stderr,
+                         "%s: the running clock, %s, doesn't answer; waiting up to %d s for it to end\n",
+                         kApplicationName, qUtf8Printable(holder), int(kHolderWait.count()));
+        });
+        if (!instance.acquireWhenFree(kHolderWait)) {
+            std::fprintf(stderr,
+                         "%s: the running clock, %s, doesn't answer and did not end; not starting another\n",
+                         kApplicationName, qUtf8Printable(instance.describeHolder()));
+            return 1;
+        }
     }
 
     QApplication::setQuitOnLastWindowClosed(false);
@@ -88,5 +100,8 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
                      &DaziviruVuzudIdi::openAlarmSettings);
     // SIGHUP comes at session logout: everything is saved already, so just leave cleanly.
     const QuitOnSignals quit({SIGINT, SIGTERM, SIGHUP});
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Before anything on the way out can wait (the speech thread): a launch from now on is the clock.
+    instance.release();
+    return status;
 }

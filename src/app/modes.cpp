@@ -74,5 +74,8 @@ int runTerminal(const CommandLine& options) {
                      *store);
     const TerminalClock terminal(model, stdout);
     const QuitOnSignals quit({SIGINT, SIGTERM, SIGHUP});
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    // Before the speech thread is waited for: another clock may start speaking now.
+    instance.release();
+    return status;
 }
