@@ -4,7 +4,7 @@
 <context>
     <name>AboutDialog</name>
     <message>
-        <source>%1 について</source>
+        <source>バージョン情報 — %1</source>
         <translation>About %1</translation>
     </message>
     <message>

@@ -86,6 +86,11 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
 
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
+    // Qt's tray item (StatusNotifierItem) takes its title from the application name, so in the tray
+    // program that is the name people read. The technical one has done its work by now: the command
+    // line is read, and the settings and single-instance files are named on their own.
+    QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationDisplayName));
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationDisplayName));
     const QString iconName = QString::fromLatin1(kApplicationId);
     QApplication::setWindowIcon(
         QIcon::fromTheme(iconName, QIcon(QStringLiteral(":/icons/%1.svg").arg(iconName))));

@@ -361,7 +361,7 @@ TEST_F(AboutDialogTest, OneNonModalDialogAtATime) {
     ASSERT_EQ(openBoxes().size(), 1);
     const QPointer<QMessageBox> first = openBoxes()[0];
     ASSERT_FALSE(first.isNull());
-    EXPECT_EQ(first->windowTitle(), u"Variredu Divar について");
+    EXPECT_EQ(first->windowTitle(), u"バージョン情報 — Variredu Divar");
     EXPECT_TRUE(first->text().contains(u"Variredu Divar"));
     EXPECT_TRUE(first->text().contains(u"0.1.0"));
     EXPECT_EQ(first->informativeText(), copyrightLine());
