@@ -44,7 +44,7 @@ TEST(AlarmSettingsView, AddsNewAlarmsAtTheTopOfAnEmptyList) {
     EXPECT_EQ(first[0].hour->text(), u"00");
     EXPECT_EQ(first[0].minutes->text(), u"00");
     EXPECT_EQ(first[0].title->text(), u"");
-    EXPECT_EQ(first[0].enabled->accessibleName(), QStringLiteral("Alarm Enabled"));
+    EXPECT_EQ(first[0].enabled->accessibleName(), QStringLiteral("アラーム有効"));
     EXPECT_EQ(first[0].enabled->text(), u"");
     EXPECT_EQ(first[0].hour->width(), 40);
     EXPECT_EQ(first[0].minutes->placeholderText(), u"00");
