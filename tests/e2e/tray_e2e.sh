@@ -60,7 +60,7 @@ label_now() {
 top_windows() {
     local line id name info
     while IFS= read -r line; do
-        [[ $line =~ ^\ +(0x[0-9a-f]+)\ \"(.*)\":\ \(\"variredu-divar\"\ \"variredu-divar\"\) ]] || continue
+        [[ $line =~ ^\ +(0x[0-9a-f]+)\ \"(.*)\":\ \(\"variredu-divar\"\ \"Variredu\ Divar\"\) ]] || continue
         id=${BASH_REMATCH[1]}
         name=${BASH_REMATCH[2]}
         info=$(xwininfo -id "$id" 2>/dev/null) || continue # gone meanwhile
@@ -80,7 +80,7 @@ top_windows() {
 tray_icon() {
     local line
     while IFS= read -r line; do
-        if [[ $line =~ ^\ {8,}(0x[0-9a-f]+)\ \"[^\"]*\":\ \(\"variredu-divar\"\ \"variredu-divar\"\)\ +([0-9]+)x([0-9]+)[-+][0-9]+[-+][0-9]+\ +\+(-?[0-9]+)\+(-?[0-9]+) ]] &&
+        if [[ $line =~ ^\ {8,}(0x[0-9a-f]+)\ \"[^\"]*\":\ \(\"variredu-divar\"\ \"Variredu\ Divar\"\)\ +([0-9]+)x([0-9]+)[-+][0-9]+[-+][0-9]+\ +\+(-?[0-9]+)\+(-?[0-9]+) ]] &&
             xwininfo -id "${BASH_REMATCH[1]}" 2>/dev/null | grep -q 'Map State: IsViewable'; then
             echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]} ${BASH_REMATCH[3]} ${BASH_REMATCH[4]} ${BASH_REMATCH[5]}"
             return 0
@@ -127,8 +127,8 @@ find_label_window() {
     return 1
 }
 
-settings_windows() { # all top-levels titled アラーム設定, shown or not
-    top_windows | awk '$8 == "アラーム設定" && NF == 8'
+settings_windows() { # all top-levels titled アラーム設定 (Qt adds the program's name), shown or not
+    top_windows | awk '$8 == "アラーム設定" && $9 == "—" && $10 == "Variredu" && $11 == "Divar" && NF == 11'
 }
 shown_settings_window() {
     settings_windows | awk '$2 == "IsViewable" { print $1; found = 1 } END { exit !found }'
