@@ -2,10 +2,11 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+PACKAGE_BUILD ?= build-package
 JOBS ?= $(shell nproc)
 ARGS ?=
 
-.PHONY: setup build run check test asan fuzz format clean
+.PHONY: setup build run check test asan fuzz package format clean
 
 setup:
 	bash scripts/setup
@@ -48,8 +49,18 @@ fuzz:
 		echo "$$t: $$(tail -n 1 $$log)"; \
 		rm -rf $$corpus; done
 
+# The Debian package, variredu-divar_VERSION_ARCH.deb in $(PACKAGE_BUILD); install it with
+# `sudo apt-get install ./$(PACKAGE_BUILD)/variredu-divar_*.deb`.
+# Debian's own compiler and linker flags (hardening included), read when the build dir is configured.
+package: setup
+	DEB_BUILD_MAINT_OPTIONS=hardening=+all; export DEB_BUILD_MAINT_OPTIONS; \
+	CXXFLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVD_WERROR=ON -DVD_BUILD_TESTS=OFF -DVD_BUILD_BENCH=OFF
+	cmake --build $(PACKAGE_BUILD) --target package -j $(JOBS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

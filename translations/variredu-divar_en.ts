@@ -4,7 +4,7 @@
 <context>
     <name>AboutDialog</name>
     <message>
-        <source>%1 について</source>
+        <source>バージョン情報 — %1</source>
         <translation>About %1</translation>
     </message>
     <message>
@@ -15,12 +15,24 @@
 <context>
     <name>AlarmRow</name>
     <message>
-        <source>Alarm Enabled</source>
+        <source>アラーム内容</source>
+        <translation>Alarm text</translation>
+    </message>
+    <message>
+        <source>アラームの時</source>
+        <translation>Alarm hour</translation>
+    </message>
+    <message>
+        <source>アラームの分</source>
+        <translation>Alarm minute</translation>
+    </message>
+    <message>
+        <source>アラーム有効</source>
         <translation>Alarm Enabled</translation>
     </message>
     <message>
-        <source>アラーム内容</source>
-        <translation>Alarm text</translation>
+        <source>アラーム %1:%2 を削除</source>
+        <translation>Delete alarm %1:%2</translation>
     </message>
 </context>
 <context>
@@ -33,12 +45,23 @@
         <source>アラームを追加</source>
         <translation>Add alarm</translation>
     </message>
+    <message>
+        <source>アラーム一覧</source>
+        <translation>Alarm list</translation>
+    </message>
 </context>
 <context>
     <name>AlarmSettingsWindow</name>
     <message>
         <source>アラーム設定</source>
         <translation>Alarm settings</translation>
+    </message>
+</context>
+<context>
+    <name>LabelWindow</name>
+    <message>
+        <source>ヴァルドリア時間の時計</source>
+        <translation>Valdrian time clock</translation>
     </message>
 </context>
 <context>

@@ -14,10 +14,14 @@
 #include <QIcon>
 #include <QSystemTrayIcon>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 
 namespace {
+
+// How long a launch waits for a clock that doesn't answer to end.
+constexpr std::chrono::seconds kHolderWait{5};
 
 bool hasDisplayVariable() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -66,10 +70,18 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
         if (instance.askRunningInstanceToOpenSettings()) {
             return 0;
         }
-        std::fprintf(stderr,
-                     "%s: another clock is running but doesn't answer (a terminal clock has no window)\n",
-                     kApplicationName);
-        return 1;
+        // A clock that is quitting no longer answers and lets the lock go a moment later.
+        QObject::connect(&instance, &SingleInstance::waitingForHolder, &instance, [](const QString& holder) {
+            std::fprintf(stderr,
+                         "%s: the running clock, %s, doesn't answer; waiting up to %d s for it to end\n",
+                         kApplicationName, qUtf8Printable(holder), int(kHolderWait.count()));
+        });
+        if (!instance.acquireWhenFree(kHolderWait)) {
+            std::fprintf(stderr,
+                         "%s: the running clock, %s, doesn't answer and did not end; not starting another\n",
+                         kApplicationName, qUtf8Printable(instance.describeHolder()));
+            return 1;
+        }
     }
     // SIGHUP comes at session logout: everything is saved already, so just leave cleanly. Set up
     // before the tray shows, so that a signal from then on ends the clock cleanly.
@@ -77,6 +89,11 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
 
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
+    // Qt's tray item (StatusNotifierItem) takes its title from the application name, so in the tray
+    // program that is the name people read. The technical one has done its work by now: the command
+    // line is read, and the settings and single-instance files are named on their own.
+    QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationDisplayName));
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationDisplayName));
     const QString iconName = QString::fromLatin1(kApplicationId);
     QApplication::setWindowIcon(
         QIcon::fromTheme(iconName, QIcon(QStringLiteral(":/icons/%1.svg").arg(iconName))));
@@ -90,5 +107,8 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
          &QDesktopServices::openUrl});
     QObject::connect(&instance, &SingleInstance::openSettingsRequested, &application,
                      &DaziviruVuzudIdi::openAlarmSettings);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Before anything on the way out can wait (the speech thread): a launch from now on is the clock.
+    instance.release();
+    return status;
 }

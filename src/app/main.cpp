@@ -1,11 +1,30 @@
 #include "app/command_line.h"
 #include "app/desktop.h"
 #include "app/modes.h"
+#include "clock/qt_speech_output.h"
 #include "version.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Everything of ours is closed and saved by now. A speech thread stuck inside the engine may
+// still hold locks that exit handlers and static destructors would wait for, or run code they
+// would unload: then the process ends here, without them. Only our own streams are flushed:
+// fflush(nullptr) would wait for the engine's socket stream, which its stuck reader holds.
+int endProcess(int status) {
+    if (QtSpeechOutput::threadsLeftRunning()) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
+    return status;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationName));
@@ -25,7 +44,7 @@ int main(int argc, char* argv[]) {
     }
     const CommandLine& options = std::get<CommandLine>(parsed);
     if (options.mode == CommandLine::Mode::Default) {
-        return runDesktop(argc, argv, options);
+        return endProcess(runDesktop(argc, argv, options));
     }
 
     const QCoreApplication app(argc, argv);
@@ -42,5 +61,5 @@ int main(int argc, char* argv[]) {
     case CommandLine::Mode::Default:
         break;
     }
-    return runTerminal(options);
+    return endProcess(runTerminal(options));
 }

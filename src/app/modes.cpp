@@ -74,5 +74,8 @@ int runTerminal(const CommandLine& options) {
     TimerModel model([offset] { return systemNow() + offset; }, std::move(speech), &systemPreferredLanguages,
                      *store);
     const TerminalClock terminal(model, stdout);
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    // Before the speech thread is waited for: another clock may start speaking now.
+    instance.release();
+    return status;
 }

@@ -9,6 +9,7 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 #include <utility>
@@ -28,6 +29,8 @@ constexpr int kServeTimeoutMs = 5000;
 // An empty or unreadable lock file may be one another launch is writing at this moment; only an
 // old one is an abandoned half-written lock.
 constexpr qint64 kUnreadableLockAgeMs = 10'000;
+// How often a launch waiting for the lock looks again.
+constexpr unsigned long kRetryMs = 50;
 
 constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 constexpr QFile::Permissions kGroupOrOther = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
@@ -54,8 +57,16 @@ SingleInstance::SingleInstance(QString directory, QObject* parent)
     : QObject(parent)
     , directory_(std::move(directory)) {}
 
+SingleInstance::~SingleInstance() {
+    release();
+}
+
 // The server goes first (it removes its socket file), then the lock.
-SingleInstance::~SingleInstance() = default;
+void SingleInstance::release() {
+    server_.reset();
+    lock_.reset();
+    primary_ = false;
+}
 
 QString SingleInstance::defaultDirectory() {
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -165,4 +176,35 @@ bool SingleInstance::askRunningInstanceToOpenSettings(int timeoutMs) const {
             break;
     }
     return socket.canReadLine() && socket.readLine(kMaxLine + 1).trimmed() == kReply;
+}
+
+bool SingleInstance::acquireWhenFree(std::chrono::milliseconds wait) {
+    if (acquire()) {
+        return true;
+    }
+    emit waitingForHolder(describeHolder());
+    const QDeadlineTimer deadline(wait);
+    while (!deadline.hasExpired()) {
+        QThread::msleep(kRetryMs);
+        if (acquire()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString SingleInstance::describeHolder() const {
+    const QString path = QDir(directory_).filePath(QLatin1String(kLockName));
+    qint64 pid = 0;
+    if (!QLockFile(path).getLockInfo(&pid, nullptr, nullptr)) {
+        return QStringLiteral("an unreadable lock file %1").arg(path);
+    }
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    QByteArray command;
+    if (cmdline.open(QIODevice::ReadOnly)) {
+        command = cmdline.read(kMaxLine * 4).replace('\0', ' ').trimmed();
+    }
+    return command.isEmpty()
+               ? QStringLiteral("process %1").arg(pid)
+               : QStringLiteral("process %1 (%2)").arg(pid).arg(QString::fromLocal8Bit(command));
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 class QLocalServer;
@@ -35,9 +36,24 @@ public:
     // instance answered within the timeout.
     [[nodiscard]] bool askRunningInstanceToOpenSettings(int timeoutMs = 3000) const;
 
+    // From a later launch whose request went unanswered: the holder may be on its way out. Waits
+    // up to `wait` for the lock to come free and takes it then, answering requests; false when it
+    // stays taken. Blocks: meant for start-up, before there is anything to keep responsive.
+    [[nodiscard]] bool acquireWhenFree(std::chrono::milliseconds wait);
+
+    // Who holds the lock, as far as the lock file and the process table tell: "process 1234
+    // (variredu-divar --terminal)". For messages.
+    [[nodiscard]] QString describeHolder() const;
+
+    // Lets the lock and the socket go at once, so that a launch made while the rest of this process
+    // ends becomes the clock. Also done on destruction.
+    void release();
+
 signals:
     // A later launch asked for the settings window.
     void openSettingsRequested();
+    // acquireWhenFree() found the lock taken and starts waiting; holder as describeHolder() says.
+    void waitingForHolder(const QString& holder);
 
 private:
     // After a failed tryLock: removes a lock no live process holds and takes it.

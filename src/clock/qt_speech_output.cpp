@@ -20,8 +20,14 @@
 
 namespace {
 
-// Long enough for a slow speechd start; a hung one must not keep the program from exiting.
-constexpr std::chrono::seconds kJoinTimeout{10};
+// A working engine closes in milliseconds; one stuck inside speech-dispatcher may never return,
+// and quitting must stay within a second.
+constexpr std::chrono::milliseconds kJoinTimeout{300};
+
+// Speech threads left behind by their outputs, never freed: they may still be running code of the
+// engine's plugin.
+QMutex abandonedMutex;
+QList<QThread*>* abandoned = nullptr;
 
 void reportUnavailable(const QString& reason) {
     static std::atomic_flag reported;
@@ -240,13 +246,24 @@ QtSpeechOutput::~QtSpeechOutput() {
     thread_->quit();
     if (!thread_->wait(QDeadlineTimer(kJoinTimeout))) {
         // Stuck inside speech-dispatcher. Destroying a running QThread aborts the program, so the
-        // thread and its objects are abandoned to process exit instead.
+        // thread and its objects are abandoned to process exit instead. If it comes back, it
+        // destroys the engine on its way out (stop); the two objects stay, small and reachable.
         qCWarning(lcSpeech) << "speech engine does not respond; not waiting for it";
-        (void)thread_.release();
+        const QMutexLocker lock(&abandonedMutex);
+        if (abandoned == nullptr) {
+            abandoned = new QList<QThread*>;
+        }
+        abandoned->append(thread_.release());
         (void)worker_.release();
         return;
     }
     worker_.reset();
+}
+
+bool QtSpeechOutput::threadsLeftRunning() {
+    const QMutexLocker lock(&abandonedMutex);
+    return abandoned != nullptr &&
+           std::any_of(abandoned->cbegin(), abandoned->cend(), [](QThread* t) { return t->isRunning(); });
 }
 
 void QtSpeechOutput::say(const QString& text, const std::optional<QString>& languageTag) {

@@ -27,6 +27,11 @@ public:
 
     void say(const QString& text, const std::optional<QString>& languageTag) override;
 
+    // Whether the speech thread of a destroyed output is still stuck in its engine. The destructor
+    // waits for it only briefly; the process must then end without running exit handlers and static
+    // destructors, which may wait for that thread or unload the code it is in.
+    [[nodiscard]] static bool threadsLeftRunning();
+
 private:
     class Worker;
     std::unique_ptr<QThread> thread_;

@@ -1,6 +1,7 @@
 #include "ui/about_dialog.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace {
@@ -30,13 +31,15 @@ QString copyrightLine() {
 void showAboutDialog(QWidget* parent) {
     QMessageBox* box = openAboutDialog();
     if (box == nullptr) {
-        const QString name = QCoreApplication::applicationName();
+        const QString name = QGuiApplication::applicationDisplayName();
         box = new QMessageBox(parent);
         box->setObjectName(QLatin1String(kObjectName));
         box->setAttribute(Qt::WA_DeleteOnClose);
         // A message box is modal unless told otherwise; this one must not block the menu or the window.
         box->setWindowModality(Qt::NonModal);
-        box->setWindowTitle(QCoreApplication::translate("AboutDialog", "%1 について").arg(name));
+        // Ends with the name, so the window system shows it as it is: Qt appends the display name
+        // to any other title ("アラーム設定 — Variredu Divar").
+        box->setWindowTitle(QCoreApplication::translate("AboutDialog", "バージョン情報 — %1").arg(name));
         box->setIconPixmap(QApplication::windowIcon().pixmap(kIconSize, kIconSize));
         box->setTextFormat(Qt::PlainText);
         box->setText(QCoreApplication::translate("AboutDialog", "%1 バージョン %2")

@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <limits>
+
 namespace {
 
 constexpr int kRowPadding = 4;
@@ -26,9 +28,17 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override { event->accept(); }
 };
 
-QLineEdit* makeTimeField(const QString& objectName, QWidget* parent) {
+// QLineEdit cuts longer texts at 32,767 characters, and an edit would store the cut text.
+QLineEdit* makeUnlimitedField(const QString& objectName, const QString& accessibleName, QWidget* parent) {
     auto* field = new QLineEdit(parent);
     field->setObjectName(objectName);
+    field->setMaxLength(std::numeric_limits<int>::max());
+    field->setAccessibleName(accessibleName);
+    return field;
+}
+
+QLineEdit* makeTimeField(const QString& objectName, const QString& accessibleName, QWidget* parent) {
+    QLineEdit* field = makeUnlimitedField(objectName, accessibleName, parent);
     field->setPlaceholderText(QStringLiteral("00"));
     field->setFixedWidth(kTimeFieldWidth);
     field->setAlignment(Qt::AlignCenter);
@@ -64,16 +74,15 @@ AlarmRow::AlarmRow(const QUuid& alarmId, int occurrence, QWidget* parent)
     , alarmId_(alarmId)
     , occurrence_(occurrence)
     , enabled_(new QCheckBox(this))
-    , hour_(makeTimeField(QStringLiteral("hourField"), this))
-    , minutes_(makeTimeField(QStringLiteral("minutesField"), this))
-    , title_(new QLineEdit(this))
+    , hour_(makeTimeField(QStringLiteral("hourField"), tr("アラームの時"), this))
+    , minutes_(makeTimeField(QStringLiteral("minutesField"), tr("アラームの分"), this))
+    , title_(makeUnlimitedField(QStringLiteral("titleField"), tr("アラーム内容"), this))
     , delete_(new DeleteButton(this)) {
     setObjectName(QStringLiteral("alarmRow"));
 
     enabled_->setObjectName(QStringLiteral("enabledCheckBox"));
-    enabled_->setAccessibleName(tr("Alarm Enabled"));
+    enabled_->setAccessibleName(tr("アラーム有効"));
 
-    title_->setObjectName(QStringLiteral("titleField"));
     title_->setPlaceholderText(tr("アラーム内容"));
 
     delete_->setObjectName(QStringLiteral("deleteButton"));
@@ -112,6 +121,11 @@ void AlarmRow::showAlarm(const AlarmModel& alarm) {
     setTextIfDifferent(hour_, alarm.hour);
     setTextIfDifferent(minutes_, alarm.minutes);
     setTextIfDifferent(title_, alarm.title);
+    // The button shows only an icon; a screen reader says which alarm it deletes.
+    const QString deleteName = tr("アラーム %1:%2 を削除").arg(alarm.hour, alarm.minutes);
+    if (delete_->accessibleName() != deleteName) {
+        delete_->setAccessibleName(deleteName);
+    }
 }
 
 QList<QWidget*> AlarmRow::focusOrder() const {

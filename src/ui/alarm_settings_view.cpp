@@ -71,6 +71,7 @@ AlarmSettingsView::AlarmSettingsView(SettingsStore& store, QWidget* parent)
     canvas_->setObjectName(QStringLiteral("alarmRows"));
 
     scrollArea_->setObjectName(QStringLiteral("alarmScrollArea"));
+    scrollArea_->setAccessibleName(tr("アラーム一覧"));
     scrollArea_->setWidget(canvas_);
     scrollArea_->setWidgetResizable(true);
     scrollArea_->setFrameShape(QFrame::NoFrame);

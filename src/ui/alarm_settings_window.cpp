@@ -25,7 +25,11 @@ void AlarmSettingsWindow::showAndActivate() {
         // Shown afresh from the store: another process may have changed the list meanwhile.
         view_->reload();
     }
-    showNormal();
+    // An open window only comes to the front, maximised or not; a minimised one is brought back.
+    if (isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+    show();
     raise();
     activateWindow();
 }

@@ -16,7 +16,8 @@ public:
 
     explicit AlarmSettingsWindow(SettingsStore& store, QWidget* parent = nullptr);
 
-    // Shows the window with the list as stored now, raised and activated.
+    // Shows the window with the list as stored now, raised and activated; an open one keeps its
+    // maximised or normal state, a minimised one is restored.
     void showAndActivate();
 
     [[nodiscard]] AlarmSettingsView& view() const { return *view_; }

@@ -13,6 +13,8 @@ LabelWindow::LabelWindow(QMenu& menu, QWidget* parent)
     , label_(new QLabel(this)) {
     setObjectName(QStringLiteral("clockLabelWindow"));
     label_->setObjectName(QStringLiteral("clockLabel"));
+    // Read out with the label's own text, "VT: HH:MM".
+    setAccessibleName(tr("ヴァルドリア時間の時計"));
     // It stands in for a tray item: showing or updating it must not take the focus from the game.
     setAttribute(Qt::WA_ShowWithoutActivating);
 
