@@ -328,16 +328,25 @@ def lock_row():
 Win = collections.namedtuple("Win", "id embedded title x y w h")
 TREE_LINE = re.compile(r'^( +)(0x\w+) "(.*)": \("variredu-divar" .*?(\d+)x(\d+)\S* +\+(-?\d+)\+(-?\d+)$', re.M)
 KINDS = {"icon": lambda w: w.embedded, "label": lambda w: not w.embedded and w.h < 60,
-         "menu": lambda w: not w.embedded and w.title != "アラーム設定" and w.h >= 60,
-         "settings": lambda w: w.title == "アラーム設定"}
+         "menu": lambda w: not w.embedded and not w.title.startswith("アラーム設定") and w.h >= 60,
+         "settings": lambda w: w.title.startswith("アラーム設定")}
 
 
 def x(display, *args):
     return sp.run(args, env=dict(os.environ, DISPLAY=display), stdin=sp.DEVNULL, capture_output=True, timeout=30).stdout
 
 
-# A virtual display on a free number, named by Xvfb once it takes connections.
+# A virtual display on a free number, named by Xvfb once it takes connections. One at a time: two
+# servers starting together have been seen to leave a program with no windows on either.
+STARTING = threading.Lock()
+
+
 def xvfb():
+    with STARTING:
+        return start_xvfb()
+
+
+def start_xvfb():
     r, w = os.pipe()
     PROCS.append(sp.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
                           pass_fds=[w], stdout=sp.DEVNULL, stderr=sp.DEVNULL))
@@ -349,7 +358,7 @@ def xvfb():
 # The program's viewable windows of a kind: the icon embedded in a tray, its menu, the alarm
 # settings window or the label window.
 def find(display, kind):
-    shown = {int(i) for i in x(display, "xdotool", "search", "--onlyvisible", "--class", "variredu-divar").split()}
+    shown = {int(i) for i in x(display, "xdotool", "search", "--onlyvisible", "--classname", "variredu-divar").split()}
     tree = x(display, "xwininfo", "-root", "-tree").decode(errors="replace")
     wins = (Win(int(m[2], 16), len(m[1]) > 5, m[3], *map(int, m.group(6, 7, 4, 5))) for m in TREE_LINE.finditer(tree))
     return [w for w in wins if w.id in shown and KINDS[kind](w)]
