@@ -6,23 +6,16 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-QtMessageHandler defaultHandler = nullptr;
-
-// The offscreen platform says this for every window shown; it only buries real messages.
-void quietOffscreenNotes(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message != QLatin1String("This plugin does not support propagateSizeHints()")) {
-        defaultHandler(type, context, message);
-    }
-}
-
-} // namespace
-
 // GoogleTest with a Qt application object, so timers, queued connections, settings and (in the
 // widget tests) windows work.
 int main(int argc, char** argv) {
-    defaultHandler = qInstallMessageHandler(quietOffscreenNotes);
+    // The offscreen platform says this for every window shown; it only buries real messages.
+    static const QtMessageHandler defaultHandler =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            if (message != QLatin1String("This plugin does not support propagateSizeHints()")) {
+                defaultHandler(type, context, message);
+            }
+        });
 #ifdef VD_WIDGETS
     QApplication app(argc, argv);
 #else

@@ -1,34 +1,20 @@
 #pragma once
 
-// What the unit tests stand the program on: recording speech, a settings file of the test's own,
-// and a clock model on a clock that moves only when the test says so.
+// What the tests stand the program on: a settings file of the test's own, files read and written
+// whole, and a clock model on a clock that moves only when the test says so.
 
 #include "alarms/settings_store.h"
+#include "clock/stream_speech_output.h"
 #include "clock/timer_model.h"
 #include "clock/valdrian_time.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
-
-struct Utterance {
-    QString text;
-    std::optional<QString> tag;
-    bool operator==(const Utterance&) const = default;
-};
-
-// Records what it is handed; the list belongs to the test and outlives the output.
-class RecordingSpeech final : public SpeechOutput {
-public:
-    explicit RecordingSpeech(QList<Utterance>& log)
-        : log_(log) {}
-    void say(const QString& text, const std::optional<QString>& tag) override { log_.append({text, tag}); }
-
-private:
-    QList<Utterance>& log_;
-};
 
 // The real instant of Valdrian hour:minute:second on `day`; by default the middle of the minute.
 inline double realAt(int hour, int minute, double second = 30, std::int64_t day = 400000) {
@@ -36,12 +22,18 @@ inline double realAt(int hour, int minute, double second = 30, std::int64_t day 
 }
 
 inline AlarmModel alarmAt(const char* hour, const char* minute, const char* title = "", bool enabled = true) {
-    AlarmModel alarm = AlarmModel::makeNew();
-    alarm.hour = QString::fromUtf8(hour);
-    alarm.minutes = QString::fromUtf8(minute);
-    alarm.title = QString::fromUtf8(title);
-    alarm.enabled = enabled;
-    return alarm;
+    return {QUuid::createUuid(), QString::fromUtf8(hour), QString::fromUtf8(minute), QString::fromUtf8(title),
+            enabled};
+}
+
+inline QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no file)");
+}
+
+[[nodiscard]] inline bool writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
 }
 
 // A settings store on a file in a fresh temporary directory.
@@ -55,31 +47,29 @@ struct TempSettings {
     }
 };
 
-// A clock model on `now`, speaking into `spoken`, with settings of its own. No event loop runs
-// unless the test runs one, so only the test ticks it.
+// A clock model on `now`, with settings of its own, speaking through the output of --speech-engine
+// stdout into a file. No event loop runs unless the test runs one, so only the test ticks it.
 struct ModelRig {
     TempSettings settings;
     double now = 0;
     QStringList languages{QStringLiteral("en-US")};
-    QList<Utterance> spoken;
+    QFile said{settings.dir.filePath(QStringLiteral("said"))};
+    std::FILE* out = std::fopen(QFile::encodeName(said.fileName()).constData(), "w");
     std::unique_ptr<TimerModel> model;
 
-    TimerModel& start(double at, std::unique_ptr<SpeechOutput> speech = nullptr) {
+    ~ModelRig() { std::fclose(out); } // after the model, its last member
+    TimerModel& start(double at) {
         now = at;
-        if (!speech) {
-            speech = std::make_unique<RecordingSpeech>(spoken);
-        }
-        model = std::make_unique<TimerModel>([this] { return now; }, std::move(speech),
-                                             [this] { return languages; }, *settings.store);
+        model =
+            std::make_unique<TimerModel>([this] { return now; }, std::make_unique<StreamSpeechOutput>(out),
+                                         [this] { return languages; }, *settings.store);
         return *model;
     }
-    // The texts said since the last call.
+    // The lines said since the last call: "TAG<TAB>TEXT".
     QStringList takeSpoken() {
-        QStringList texts;
-        for (const Utterance& u : std::as_const(spoken)) {
-            texts.append(u.text);
+        if (!said.isOpen() && !said.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            return {QStringLiteral("(no file)")};
         }
-        spoken.clear();
-        return texts;
+        return QString::fromUtf8(said.readAll()).split(u'\n', Qt::SkipEmptyParts);
     }
 };

@@ -1,20 +1,24 @@
+// The stub engine below is a plugin linked into this program.
+#define QT_STATICPLUGIN
+
+#include "clock/kana_reading.h"
 #include "clock/qt_speech_output.h"
 #include "clock/stream_speech_output.h"
 #include "clock/utterance_queue.h"
 #include "support.h"
 
-#include <QFile>
-#include <QTemporaryFile>
+#include <QScopedValueRollback>
+#include <QSemaphore>
+#include <QTest>
+#include <QTextToSpeechPlugin>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
+#include <future>
 #include <vector>
 
-#include <unistd.h>
-
 using enum EngineState;
+using namespace Qt::StringLiterals;
 
 static void feed(UtteranceQueue& queue, const std::vector<EngineState>& states) {
     for (const EngineState state : states) {
@@ -22,49 +26,48 @@ static void feed(UtteranceQueue& queue, const std::vector<EngineState>& states) 
     }
 }
 
-// Takes texts and reports nothing; once given `queue`, finishes each text from inside speak(), as
-// some engines do.
+// Takes texts ("TAG<TAB>TEXT") and reports nothing; once given `queue`, finishes each text from
+// inside speak(), as some engines do.
 struct FakeEngine final : SpeechEngine {
     void speak(const QString& text, const std::optional<QString>& tag) override {
         EXPECT_FALSE(speaking) << "speak() entered again from inside speak()";
-        spoken.append({text, tag});
-        speaking = true;
+        spoken.append(utteranceLine(text, tag));
+        const QScopedValueRollback<bool> inside(speaking, true);
         if (queue != nullptr) {
             feed(*queue, {Speaking, Ready});
         }
-        speaking = false;
     }
-    QList<Utterance> spoken;
+    QStringList spoken;
     UtteranceQueue* queue = nullptr;
     bool speaking = false;
 };
 
 // A text is done when the engine went back to Ready after Speaking or Error (the Ready it may still
-// report right after speak() is its old state); else the watchdog, armed for each text, moves on.
+// report right after speak() is its old state); else the watchdog, armed for each text for as long
+// as it could still be speaking, moves on.
 TEST(UtteranceQueue, NextTextOnlyOnceTheLastIsDone) {
     // clang-format off
     const std::tuple<const char*, std::vector<EngineState>, bool> rows[] = {
         {"spoken", {Speaking, Ready}, true}, {"error, ready", {Error, Ready}, true}, {"nothing", {}, false},
         {"stale, spoken", {Ready, Speaking, Ready}, true}, {"stale", {Ready}, false},
-        {"error in speech", {Speaking, Error, Ready}, true}, {"stale twice", {Ready, Ready}, false},
-        {"speaking", {Speaking}, false}, {"error", {Error}, false},
-        {"error in speech only", {Speaking, Error}, false}, {"stale, speaking", {Ready, Speaking}, false}};
+        {"speaking", {Speaking}, false}, {"error", {Error}, false}, {"error in speech", {Speaking, Error}, false}};
     // clang-format on
-    const QList<Utterance> texts{{"Ten past.", std::nullopt}, {QString(400, u'x'), "ja-JP"}};
+    // A 2,000-character kanji title as kana: espeak-ng at its slowest rate takes 949 s for it.
+    const QString title = u"ツリタイカイ、ボストーバツ。"_s.repeated(200);
     for (const auto& [name, states, done] : rows) {
         SCOPED_TRACE(name);
         FakeEngine engine;
         UtteranceQueue queue(engine);
-        queue.enqueue(texts[0].text, texts[0].tag);
-        queue.enqueue(texts[1].text, texts[1].tag);
+        queue.enqueue(u"Ten past."_s, std::nullopt);
+        queue.enqueue(title, u"ja-JP"_s);
         ASSERT_EQ(engine.spoken.size(), 1);
         feed(queue, states);
         EXPECT_EQ(engine.spoken.size(), done ? 2 : 1);
         if (!done && queue.watchdogArmed()) {
             queue.watchdogExpired();
         }
-        EXPECT_EQ(engine.spoken, texts);
-        EXPECT_TRUE(queue.watchdogArmed());
+        EXPECT_EQ(engine.spoken, QStringList({u"-\tTen past."_s, u"ja-JP\t"_s + title}));
+        EXPECT_TRUE(queue.watchdogArmed() && queue.watchdogInterval() > std::chrono::seconds(950));
         feed(queue, {Speaking, Ready});
         EXPECT_FALSE(queue.isBusy() || queue.watchdogArmed());
     }
@@ -92,45 +95,95 @@ TEST(UtteranceQueue, StuckEngineBlankTextsAndEngineFinishingInsideSpeak) {
         queue.watchdogExpired();
     }
     ASSERT_EQ(engine.spoken.size(), UtteranceQueue::kMaxPending + 1);
-    EXPECT_EQ(engine.spoken[1].text, u"6");
+    EXPECT_EQ(engine.spoken[1], u"-\t6");
     engine.spoken.clear();
     for (const char* text : {"", " \n\t", "a", "b", "c", "", "d"}) {
         queue.enqueue(QString::fromLatin1(text), std::nullopt);
     }
     engine.queue = &queue;
     feed(queue, {Speaking, Ready});
-    EXPECT_EQ(engine.spoken, (QList<Utterance>{{"a", {}}, {"b", {}}, {"c", {}}, {"d", {}}}));
+    EXPECT_EQ(engine.spoken, QStringList({u"-\ta"_s, u"-\tb"_s, u"-\tc"_s, u"-\td"_s}));
     EXPECT_FALSE(queue.isBusy());
     engine.queue = nullptr;
-    queue.enqueue(QStringLiteral("stuck again"), std::nullopt);
+    queue.enqueue(u"stuck again"_s, std::nullopt);
     queue.watchdogExpired();
     qInstallMessageHandler(previous);
     EXPECT_EQ(speechWarnings, 3);
 }
 
-// One line per utterance, written out at once: "LANG<TAB>TEXT", "-" for no tag, line breaks as \n.
-TEST(StreamSpeech, WritesOneUtf8LinePerUtterance) {
-    QTemporaryFile file;
-    ASSERT_TRUE(file.open());
-    std::FILE* stream = ::fdopen(::dup(file.handle()), "w");
-    StreamSpeechOutput output(stream);
-    output.say(QStringLiteral("7 時 5 分"), QStringLiteral("ja-JP"));
-    output.say(QStringLiteral("a\nb\r\nc\rd"), std::nullopt);
-    file.seek(0); // the stream shares the file's offset
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), QStringLiteral("ja-JP\t7 時 5 分\n-\ta\\nb\\nc\\nd\n"));
-    std::fclose(stream);
-}
-
 // Engines: speechd first, then the rest by name. Voices: same territory, else same language.
 TEST(SpeechChoice, EngineOrderAndVoiceLocale) {
     EXPECT_EQ(enginePreference({"mock", "speechd", "flite", "mock"}),
-              (QStringList{"speechd", "flite", "mock"}));
-    const QList<QLocale> available{QLocale("en_GB"), QLocale("ja_JP"), QLocale("en_US"), QLocale("pt_PT")};
-    // clang-format off
-    const std::pair<const char*, const char*> rows[] = {{"en-US", "en_US"}, {"en-GB", "en_GB"},
-        {"en-AU", "en_GB"}, {"ja", "ja_JP"}, {"pt-BR", "pt_PT"}, {"de-DE", "C"}, {"C", "C"}};
-    // clang-format on
-    for (const auto& [tag, locale] : rows) {
-        EXPECT_EQ(matchingLocale(QLocale(tag), available).value_or(QLocale::c()), QLocale(locale)) << tag;
-    }
+              QStringList({"speechd", "flite", "mock"}));
+    const QList<QLocale> available{QLocale("en_GB"), QLocale("ja_JP"), QLocale("en_US")};
+    EXPECT_EQ(matchingLocale(QLocale("en-US"), available), QLocale("en_US"));
+    EXPECT_EQ(matchingLocale(QLocale("en-AU"), available), QLocale("en_GB"));
 }
+
+// What a voice is handed: for a Japanese voice the pronunciation of what the dictionary knows, all
+// else kept (whitespace, digits, Latin, emoji, width forms as their plain forms, long titles whole);
+// for any other voice, with the switch off or without a dictionary, the text (and one line about the
+// dictionary, however often it is tried again).
+TEST(SpeechReading, JapaneseVoicesGetTheKanaReading) {
+    QTemporaryDir dir;
+    std::FILE* messages = std::fopen(qPrintable(dir.filePath("messages")), "w");
+    SpeechReading on(true), off(false), missing(true, u"/nonexistent/ipadic"_s, messages);
+    // clang-format off
+    const std::tuple<SpeechReading*, const char*, QString, QString> rows[] = {
+        {&on, "ja-JP", u"7 ヴァルドリア時間"_s, u"7 ヴァルドリアジカン"_s},
+        {&on, "ja-JP", u"7 時 5 分"_s, u"7 ジ 5 フン"_s},
+        {&on, "ja-JP", u"今日はかなとカナ、ボス討伐"_s, u"キョーワカナトカナ、ボストーバツ"_s},
+        {&on, "ja-JP", u"１２時３０分 ﾎﾞｽ討伐 Ｂｏｓｓ戦！"_s, u"12ジ30フン ボストーバツ Bossセン!"_s},
+        {&on, "ja-JP", u" 🎣釣り\n\n大会 at 7:30, ok?\t。 "_s, u" 🎣ツリ\n\nタイカイ at 7:30, ok?\t。 "_s},
+        {&on, "ja-JP", u"釣り大会、"_s.repeated(2000), u"ツリタイカイ、"_s.repeated(2000)},
+        {&on, "en-US", u"釣り大会"_s, u"釣り大会"_s}, {&off, "ja-JP", u"釣り大会"_s, u"釣り大会"_s},
+        {&missing, "ja-JP", u"釣り大会"_s, u"釣り大会"_s}, {&missing, "ja-JP", u"釣り大会"_s, u"釣り大会"_s}};
+    // clang-format on
+    for (const auto& [reading, tag, text, spoken] : rows) {
+        EXPECT_EQ(reading->forVoice(text, QLatin1String(tag)), spoken)
+            << tag << " " << text.left(20).toStdString();
+        reading->unload(); // loads again for the next text, or, failed, says nothing more
+    }
+    std::fclose(messages);
+    EXPECT_EQ(bytesOf(dir.filePath("messages")).count('\n'), 1);
+}
+
+static QSemaphore engineCalled;
+static QSemaphore engineLetGo;
+
+// An engine that hangs while it is made, as speechd has inside speech-dispatcher, until the test
+// lets it go; then it fails.
+class HangingEnginePlugin : public QObject, public QTextToSpeechPlugin {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID "org.qt-project.qt.speech.tts.plugin/6.0" FILE "hanging_engine.json")
+    Q_INTERFACES(QTextToSpeechPlugin)
+
+public:
+    QTextToSpeechEngine* createTextToSpeechEngine(const QVariantMap&, QObject*, QString*) const override {
+        engineCalled.release();
+        engineLetGo.acquire();
+        return nullptr;
+    }
+};
+
+// Quit waited 10 s for a stuck engine: the output lets go of its thread within the second a quit
+// may take, and says so, so that the process ends without exit handlers.
+TEST(QtSpeechOutput, LetsGoOfAnEngineThatHangs) {
+    auto output = std::make_unique<QtSpeechOutput>(u"vd-hang"_s);
+    output->say(u"7 V.T. o'clock."_s, std::nullopt);
+    ASSERT_TRUE(engineCalled.tryAcquire(1, 10'000));
+    auto destroyed = std::async(std::launch::async, [&] {
+        output.reset();
+        return QtSpeechOutput::threadsLeftRunning();
+    });
+    if (destroyed.wait_for(std::chrono::seconds(1)) == std::future_status::timeout) {
+        engineLetGo.release(); // so that a destructor that waits for it ends after all
+    }
+    EXPECT_TRUE(destroyed.get()) << "the destructor waited for the stuck engine, or didn't say it left it";
+    engineLetGo.release();
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QtSpeechOutput::threadsLeftRunning(); }, 10'000));
+}
+
+Q_IMPORT_PLUGIN(HangingEnginePlugin)
+
+#include "speech_test.moc"
