@@ -22,8 +22,7 @@ inline double realAt(int hour, int minute, double second = 30, std::int64_t day 
 }
 
 inline AlarmModel alarmAt(const char* hour, const char* minute, const char* title = "", bool enabled = true) {
-    return {QUuid::createUuid(), QString::fromUtf8(hour), QString::fromUtf8(minute), QString::fromUtf8(title),
-            enabled};
+    return {QUuid::createUuid(), hour, minute, title, enabled}; // UTF-8
 }
 
 inline QByteArray bytesOf(const QString& path) {
@@ -59,6 +58,7 @@ struct ModelRig {
 
     ~ModelRig() { std::fclose(out); } // after the model, its last member
     TimerModel& start(double at) {
+        said.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
         now = at;
         model =
             std::make_unique<TimerModel>([this] { return now; }, std::make_unique<StreamSpeechOutput>(out),
@@ -66,10 +66,5 @@ struct ModelRig {
         return *model;
     }
     // The lines said since the last call: "TAG<TAB>TEXT".
-    QStringList takeSpoken() {
-        if (!said.isOpen() && !said.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            return {QStringLiteral("(no file)")};
-        }
-        return QString::fromUtf8(said.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
+    QStringList takeSpoken() { return QString::fromUtf8(said.readAll()).split(u'\n', Qt::SkipEmptyParts); }
 };

