@@ -110,7 +110,6 @@ TEST(SingleInstance, TakesOverAbandonedLocks) {
 // 0700 when left open, refused when a link or someone else's.
 TEST(SingleInstance, DefaultDirectoryIsPrivate) {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), temp = qgetenv("TMPDIR");
-    const QString base = QDir::tempPath();
     qunsetenv("XDG_RUNTIME_DIR");
     // clang-format off
     const std::tuple<const char*, bool (*)(const QString&), bool> rows[] = {
@@ -120,8 +119,7 @@ TEST(SingleInstance, DefaultDirectoryIsPrivate) {
              return QDir().mkdir(p) && !chown(qPrintable(p), 65534, 65534); }, false}};
     // clang-format on
     for (const auto& [name, prepare, usable] : rows) {
-        QTemporaryDir tmp(base + QStringLiteral("/unit_core-XXXXXX"));
-        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+        QTemporaryDir tmp;
         // Qt's own fallback is refused when others may enter it.
         const QString qt = tmp.filePath(QStringLiteral("runtime-") + ::getpwuid(::geteuid())->pw_name);
         EXPECT_TRUE(QDir().mkdir(qt) && ::chmod(qPrintable(qt), 0755) == 0);
@@ -130,10 +128,11 @@ TEST(SingleInstance, DefaultDirectoryIsPrivate) {
             std::printf("[ SKIPPED ROW ] %s: this user can't set it up\n", name);
             continue;
         }
+        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
         const QString got = SingleInstance::defaultDirectory();
+        qputenv("TMPDIR", temp);
         EXPECT_EQ(got, usable ? ours : QString()) << name;
         EXPECT_FALSE(QFile::permissions(got) & kOthers) << name;
     }
     qputenv("XDG_RUNTIME_DIR", runtime);
-    qputenv("TMPDIR", temp);
 }

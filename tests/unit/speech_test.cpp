@@ -49,7 +49,8 @@ TEST(UtteranceQueue, NextTextOnlyOnceTheLastIsDone) {
     // clang-format off
     const std::tuple<const char*, std::vector<EngineState>, bool> rows[] = {
         {"spoken", {Speaking, Ready}, true}, {"error, ready", {Error, Ready}, true}, {"nothing", {}, false},
-        {"stale", {Ready}, false}, {"speaking", {Speaking}, false}, {"error", {Error}, false}};
+        {"stale", {Ready}, false}, {"speaking", {Speaking}, false}, {"error", {Error}, false},
+        {"error in speech", {Speaking, Error}, false}};
     // clang-format on
     // A 2,000-character kanji title as kana: espeak-ng at its slowest rate takes 949 s for it.
     const QString title = u"ツリタイカイ、ボストーバツ。"_s.repeated(200);
