@@ -56,7 +56,7 @@ struct ModelRig {
     std::FILE* out = std::fopen(QFile::encodeName(said.fileName()).constData(), "w");
     std::unique_ptr<TimerModel> model;
 
-    ~ModelRig() { std::fclose(out); } // after the model, its last member
+    ~ModelRig() { std::fclose(out); } // the model, declared last, is gone by then
     TimerModel& start(double at) {
         said.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
         now = at;

@@ -16,8 +16,7 @@ using namespace Qt::StringLiterals;
 struct Move {
     double by;
     int more = 0;
-    std::function<void(SettingsStore&)> edit = [](SettingsStore&) {
-    };
+    std::function<void(SettingsStore&)> edit = [](SettingsStore&) { /* no edit */ };
 };
 
 // Scripts of moves, the first from the epoch to the first tick, with the time signal on: what is

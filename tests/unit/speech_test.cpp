@@ -26,8 +26,8 @@ static void feed(UtteranceQueue& queue, const std::vector<EngineState>& states) 
     }
 }
 
-// Takes texts ("TAG<TAB>TEXT") and reports nothing; once given `queue`, finishes each text from
-// inside speak(), as some engines do.
+// Keeps what it is handed as "TAG<TAB>TEXT" and reports nothing; once given `queue`, finishes each
+// text from inside speak(), as some engines do.
 struct FakeEngine final : SpeechEngine {
     void speak(const QString& text, const std::optional<QString>& tag) override {
         EXPECT_FALSE(speaking) << "speak() entered again from inside speak()";
@@ -163,7 +163,8 @@ public:
 };
 
 // Quit waited 10 s for a stuck engine: the output lets go of its thread within the second a quit
-// may take, and says so, so that the process ends without exit handlers.
+// may take, and says so, so that the process ends without exit handlers. The output goes on another
+// thread, so that this one can let the engine go after that second should the destructor wait for it.
 TEST(QtSpeechOutput, LetsGoOfAnEngineThatHangs) {
     auto output = std::make_unique<QtSpeechOutput>(u"vd-hang"_s);
     output->say(u"7 V.T. o'clock."_s, std::nullopt);
@@ -174,8 +175,7 @@ TEST(QtSpeechOutput, LetsGoOfAnEngineThatHangs) {
     });
     const bool inTime = destroyed.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
     engineLetGo.release(); // the stuck thread ends, and with it a destructor still waiting for it
-    EXPECT_TRUE(inTime && destroyed.get())
-        << "the destructor waited for the stuck engine, or didn't say it left it";
+    EXPECT_TRUE(inTime && destroyed.get()) << "the destructor waited for the engine or did not report it";
     EXPECT_TRUE(QTest::qWaitFor([] { return !QtSpeechOutput::threadsLeftRunning(); }, 10'000));
 }
 
