@@ -245,9 +245,8 @@ TEST(Tray, ShowsEachMinuteOnceAndALabelWindowWhileNoTrayHostShowsUp) {
         labels.insert(label);
         EXPECT_EQ(a.tray().label() + a.tray().trayIcon().toolTip(), label + label);
         ASSERT_EQ(a.tray().iconUpdates(), labels.size()) << label.toStdString();
-        const QWidget* stand = a.tray().labelWindow();
-        EXPECT_EQ(stand ? stand->findChild<QLabel*>()->text() : u"."_s, shown[i] == 'W' ? label : u"."_s)
-            << i;
+        const QWidget* win = a.tray().labelWindow();
+        EXPECT_EQ(win ? win->findChild<QLabel*>()->text() : u"."_s, shown[i] == 'W' ? label : u"."_s) << i;
     }
     EXPECT_EQ(a.tray().trayIcon().icon().pixmap(QSize(22, 22), 2).toImage(),
               clockPixmap(0, 3, 22, 2).toImage());
