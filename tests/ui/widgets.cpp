@@ -159,7 +159,7 @@ TEST(AlarmWindow, TenThousandAlarmsMakeOnlyTheRowsInSight) {
     }
     QLineEdit* editing = in(QApplication::focusWidget()->parentWidget(), "titleField");
     ASSERT_EQ(editing->text(), u"60");
-    EXPECT_LE(w.rows().size(), 20); // a window shows about nine
+    EXPECT_LE(w.rows().size(), 20); // a handful are in sight
     editing->setFocus();
     in<QScrollArea>(&w.view, "alarmScrollArea")->verticalScrollBar()->setValue(0);
     ASSERT_EQ(QApplication::focusWidget(), editing);
