@@ -526,6 +526,10 @@ def package():
         return
     status, out, err = run(["lintian", "--fail-on", "error", debs[0]], timeout=600)
     check("package: lintian reports no errors", (0, []), (status, [line for line in out + err if line[:2] == "E:"]))
+    fields = " ".join(run(["dpkg-deb", "-f", debs[0], "Depends", "Recommends"])[1])
+    check("package: it brings the speech engine, its Japanese voice and the dictionary of the kana reading", [],
+          [p for p in ["libmecab2", "mecab-ipadic-utf8", "speech-dispatcher-espeak-ng", "qt6-speech-speechd-plugin"]
+           if not re.search(rf"\b{p}\b", fields)])
     try:
         status = run(APT + ["install", debs[0]], None, 600)[0]
         owned = [f for f in run(["dpkg", "-L", "variredu-divar"])[1] if os.path.isfile(f) or "/variredu-divar" in f]
