@@ -198,7 +198,41 @@ def cli():
     check("cmake --install: every file in place, autostart only when asked for, the validators content", (0, asked, []),
           (status, bool(glob.glob(prefix + "/**/autostart/*", recursive=True)),
            install_faults(prefix, "validate-tree", prefix)))
+    setup_rows()
 
+
+
+# scripts/setup with stand-ins first on PATH: a dpkg-query that lists MISSING as not installed and
+# then exits 1 as the real one does, an apt-get that records its arguments and exits APT, a sudo
+# that runs its command, a locale that lists both locales.
+STAND_INS = {
+    "dpkg-query": 'for a; do case " $MISSING " in *" $a "*) echo "dpkg-query: no packages found matching $a" >&2; s=1;;\n'
+                  '  -*) ;; *) echo "$a install ok installed";; esac; done; exit ${s:-0}',
+    "apt-get": 'echo "$*" >>"$LOG"; exit $APT', "sudo": 'exec "$@"', "locale": 'printf "C\\nen_US.utf8\\nja_JP.utf8\\n"'}
+SETUP = [  # missing packages, apt-get's status; setup's status, the packages apt-get was asked to install
+    ("xdotool trayer", 0, 0, ["trayer", "xdotool"]),
+    ("", 0, 0, None),
+    ("xdotool", 100, 1, ["xdotool"]),
+]
+
+
+def setup_rows():
+    bin_dir = WORK + "/stand-ins"
+    os.makedirs(bin_dir)
+    for name, body in STAND_INS.items():
+        Path(bin_dir, name).write_text("#!/bin/sh\n" + body + "\n")
+        os.chmod(Path(bin_dir, name), 0o755)
+    script = str(Path(__file__).resolve().parents[2] / "scripts/setup")
+    for i, (missing, apt, want_status, want_installed) in enumerate(SETUP):
+        log = f"{WORK}/apt-{i}.log"
+        env = dict(PATH=f"{bin_dir}:{os.environ['PATH']}", MISSING=missing, APT=str(apt), LOG=log)
+        status, _, err = run(["bash", script], env, 60)
+        calls = [line.split() for line in (read(log) or b"").decode().splitlines()]
+        asked = next((sorted(w for w in c[c.index("install") + 1:] if w[0] != "-") for c in calls if "install" in c), None)
+        named = [line for line in err if "could not install" in line and all(m in line for m in missing.split())]
+        check(f"scripts/setup with {missing or 'nothing'} missing and apt-get exiting {apt}",
+              (want_status, want_installed, [True] * bool(apt)),
+              (status, asked, [bool(named)] * bool(apt)))
 
 # ---- terminal -------------------------------------------------------------------------------------
 
