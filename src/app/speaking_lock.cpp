@@ -49,7 +49,8 @@ bool SpeakingLock::tryTake() {
         return true;
     }
     if (fd_ < 0) {
-        // Close-on-exec: a child that outlives us (the speech server we start) must not hold it.
+        // Close-on-exec: a program started from here that outlives us (a browser opened from the
+        // menu) must not hold it.
         fd_ = ::open(QFile::encodeName(path_).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd_ < 0) {
             return false;
