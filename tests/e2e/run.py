@@ -312,7 +312,8 @@ def terminal_row(name, words, settings, out, err, first=None):
     status = p.stop(None)
     check(f"terminal, {name}: ticks to 07:01, says what is due, {'+'.join(s.name for s in sigs[:2])} ends it with "
           f"{' or '.join(map(str, sorted(ends)))}, the file as it was",
-          (out, err, status if status in ends else ends, True), (p.out, cut(p.err, err), status, read(path) == settings))
+          (out, err, status if status in ends else ends, True),
+          (p.out, cut(p.err, err), status, read(path) == settings))
 
 
 # ---- desktop --------------------------------------------------------------------------------------
@@ -467,10 +468,11 @@ def hostile_lane():
             os.chown(folder, 65534, 65534)
     p = Proc([BIN, "--speech-engine", "none"], env)
     status, files = launch(env), instance_files(env)
+    mode = os.path.isdir(files) and oct(os.stat(files).st_mode & 0o777)
     check("desktop, XDG_RUNTIME_DIR unset and TMPDIR's folders someone else's: a second launch opens the window of "
           "the tray, whose files are in ~/.local/state/variredu-divar, 0700; nothing of ours on stderr; SIGTERM ends "
-          "it with 0", (0, 1, "0o700", [], 0),
-          (status, len(until(lambda: find(display, "settings"), 10)), os.path.isdir(files) and oct(os.stat(files).st_mode & 0o777), [e for e in p.err if e.startswith("variredu-divar:")], p.stop()))
+          "it with 0", (0, 1, "0o700", [], 0), (status, len(until(lambda: find(display, "settings"), 10)), mode,
+                                                [e for e in p.err if e.startswith("variredu-divar:")], p.stop()))
 
 
 def label_lane():
@@ -584,7 +586,8 @@ def beside_row(engine):
     every = conf([alarm(i, "%02d" % (i // 60), "%02d" % (i % 60), "%04d" % i) for i in range(1440)])
     display = xvfb()
     tray_host(display)
-    env, heard = speaker(f"beside {engine}", every + b"japaneseKanaReading=false\n", f"LANG=ja_JP.UTF-8 DISPLAY={display}")
+    words = f"LANG=ja_JP.UTF-8 DISPLAY={display}"  # Japanese window titles, texts as written
+    env, heard = speaker(f"beside {engine}", every + b"japaneseKanaReading=false\n", words)
     terminal = Proc([BIN, "--terminal", "--speech-engine", engine], env)
     until(lambda: terminal.out, 30)
     tray = Proc([BIN, "--speech-engine", "qt:speechd"], env)
