@@ -2,8 +2,10 @@
 
 #include "alarms/settings_store.h"
 #include "app/application.h"
+#include "app/instance_files.h"
 #include "app/modes.h"
 #include "app/single_instance.h"
+#include "app/speaking_lock.h"
 #include "app/system_seams.h"
 #include "app/unix_signals.h"
 #include "ui/translations.h"
@@ -17,6 +19,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -31,6 +34,36 @@ int runTerminalInstead(int& argc, char** argv, const CommandLine& options, const
     std::fprintf(stderr, "%s: %s; running in the terminal\n", kApplicationName, why);
     const QCoreApplication app(argc, argv);
     return runTerminal(options);
+}
+
+// Makes this the one tray program, or hands the launch to the running one: none to go on as the
+// tray, else the exit status. Terminal clocks take no part: they never keep a tray from starting.
+std::optional<int> becomeTheTray(SingleInstance& instance) {
+    switch (instance.acquire()) {
+    case SingleInstance::Claim::Taken:
+        return std::nullopt;
+    case SingleInstance::Claim::Impossible:
+        std::fprintf(stderr, "%s: can't make the lock file %s; a later launch will start another tray\n",
+                     kApplicationName, qUtf8Printable(instance.lockPath()));
+        return std::nullopt;
+    case SingleInstance::Claim::HeldByAnother:
+        break;
+    }
+    if (instance.askRunningInstanceToOpenSettings()) {
+        return 0;
+    }
+    // A clock that is quitting no longer answers and lets the lock go a moment later.
+    QObject::connect(&instance, &SingleInstance::waitingForHolder, &instance, [](const QString& holder) {
+        std::fprintf(stderr, "%s: the running clock, %s, doesn't answer; waiting up to %d s for it to end\n",
+                     kApplicationName, qUtf8Printable(holder), int(kHolderWait.count()));
+    });
+    if (!instance.acquireWhenFree(kHolderWait)) {
+        std::fprintf(stderr,
+                     "%s: the running clock, %s, doesn't answer and did not end; not starting another\n",
+                     kApplicationName, qUtf8Printable(instance.describeHolder()));
+        return 1;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -65,23 +98,13 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
         }
     }
 
-    SingleInstance instance(SingleInstance::defaultDirectory());
-    if (!instance.acquire()) {
-        if (instance.askRunningInstanceToOpenSettings()) {
-            return 0;
-        }
-        // A clock that is quitting no longer answers and lets the lock go a moment later.
-        QObject::connect(&instance, &SingleInstance::waitingForHolder, &instance, [](const QString& holder) {
-            std::fprintf(stderr,
-                         "%s: the running clock, %s, doesn't answer; waiting up to %d s for it to end\n",
-                         kApplicationName, qUtf8Printable(holder), int(kHolderWait.count()));
-        });
-        if (!instance.acquireWhenFree(kHolderWait)) {
-            std::fprintf(stderr,
-                         "%s: the running clock, %s, doesn't answer and did not end; not starting another\n",
-                         kApplicationName, qUtf8Printable(instance.describeHolder()));
-            return 1;
-        }
+    const InstanceDirectory directory = instanceDirectory();
+    SingleInstance instance(directory.path);
+    if (directory.path.isEmpty()) {
+        std::fprintf(stderr, "%s: %s; a later launch will start another tray\n", kApplicationName,
+                     qUtf8Printable(directory.problem));
+    } else if (const std::optional<int> status = becomeTheTray(instance)) {
+        return *status;
     }
     // SIGHUP comes at session logout: everything is saved already, so just leave cleanly. Set up
     // before the tray shows, so that a signal from then on ends the clock cleanly.
@@ -101,14 +124,19 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
 
     const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
     warnIfSettingsCannotBeSaved(*store);
-    DaziviruVuzudIdi application(
-        *store, makeSpeechOutput(options.speech, store->readBool(settings_keys::kJapaneseKanaReading)),
-        {&systemNow, &systemPreferredLanguages, &QSystemTrayIcon::isSystemTrayAvailable,
-         &QDesktopServices::openUrl});
+    // Not the same as the tray's lock: a terminal clock with a voice may be the one speaking.
+    const std::unique_ptr<SpeakingLock> lock = speakingLockFor(options.speech, directory);
+    DaziviruVuzudIdi application(*store, makeAnnouncer(options.speech, *store, lock.get(), &systemNow),
+                                 {&systemNow, &systemPreferredLanguages,
+                                  &QSystemTrayIcon::isSystemTrayAvailable, &QDesktopServices::openUrl});
     QObject::connect(&instance, &SingleInstance::openSettingsRequested, &application,
                      &DaziviruVuzudIdi::openAlarmSettings);
     const int status = QApplication::exec();
-    // Before anything on the way out can wait (the speech thread): a launch from now on is the clock.
+    // Before anything on the way out can wait (the speech thread): a launch from now on is the tray,
+    // and another clock may start speaking.
     instance.release();
+    if (lock) {
+        lock->release();
+    }
     return status;
 }

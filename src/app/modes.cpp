@@ -1,7 +1,8 @@
 #include "app/modes.h"
 
 #include "alarms/settings_store.h"
-#include "app/single_instance.h"
+#include "app/instance_files.h"
+#include "app/speaking_lock.h"
 #include "app/system_seams.h"
 #include "app/terminal_clock.h"
 #include "app/unix_signals.h"
@@ -31,7 +32,40 @@ QString localIsoTime(std::int64_t ms) {
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
+[[nodiscard]] std::int64_t valdrianMinute(double realSeconds) {
+    return static_cast<std::int64_t>(std::floor(ZuduzirEraz(realSeconds).date() / 60.0));
+}
+
 } // namespace
+
+std::unique_ptr<SpeakingLock> speakingLockFor(const SpeechChoice& choice,
+                                              const InstanceDirectory& directory) {
+    if (!speaksAloud(choice)) {
+        return nullptr;
+    }
+    if (directory.path.isEmpty()) {
+        std::fprintf(stderr, "%s: %s; this clock speaks without taking turns with others\n", kApplicationName,
+                     qUtf8Printable(directory.problem));
+        return nullptr;
+    }
+    return std::make_unique<SpeakingLock>(directory.path);
+}
+
+std::unique_ptr<SpeechOutput> makeAnnouncer(const SpeechChoice& choice, const SettingsStore& store,
+                                            SpeakingLock* lock, TimerModel::Clock clock) {
+    const bool kanaReading = store.readBool(settings_keys::kJapaneseKanaReading);
+    if (!lock) {
+        return makeSpeechOutput(choice, kanaReading);
+    }
+    auto turn = std::make_unique<SpeakingTurn>(
+        *lock, [clock = std::move(clock)] { return valdrianMinute(clock()); },
+        [choice, kanaReading] { return makeSpeechOutput(choice, kanaReading); });
+    if (!turn->speaks()) {
+        std::fprintf(stderr, "%s: another clock speaks, %s; this one speaks once that one ends\n",
+                     kApplicationName, qUtf8Printable(lock->describeHolder()));
+    }
+    return turn;
+}
 
 void warnIfSettingsCannotBeSaved(const SettingsStore& store) {
     // Said once at start: the clock still runs, but a switch or alarm changed now would be gone
@@ -58,24 +92,23 @@ int runNext(const CommandLine& options) {
 int runTerminal(const CommandLine& options) {
     // First, so that a signal arriving once the first label is out already ends the clock cleanly.
     const QuitOnSignals quit({SIGINT, SIGTERM, SIGHUP});
-    // Two clocks would speak every announcement twice: only the one holding the lock speaks.
-    SingleInstance instance(SingleInstance::defaultDirectory());
+    // Runs beside any other clock; a voice takes turns with the others that have one.
+    const std::unique_ptr<SpeakingLock> lock =
+        speaksAloud(options.speech) ? speakingLockFor(options.speech, instanceDirectory()) : nullptr;
     const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();
-    std::unique_ptr<SpeechOutput> speech;
-    if (instance.acquire(SingleInstance::Requests::Ignore)) {
-        speech = makeSpeechOutput(options.speech, store->readBool(settings_keys::kJapaneseKanaReading));
-    } else {
-        std::fprintf(stderr, "%s: another clock is running; this one will not speak\n", kApplicationName);
-        speech = std::make_unique<NullSpeechOutput>();
-    }
     warnIfSettingsCannotBeSaved(*store);
     // --at shifts the clock, which then runs at the real pace from there.
     const double offset = options.at ? *options.at - systemNow() : 0.0;
-    TimerModel model([offset] { return systemNow() + offset; }, std::move(speech), &systemPreferredLanguages,
-                     *store);
+    const TimerModel::Clock clock = [offset] {
+        return systemNow() + offset;
+    };
+    TimerModel model(clock, makeAnnouncer(options.speech, *store, lock.get(), clock),
+                     &systemPreferredLanguages, *store);
     const TerminalClock terminal(model, stdout);
     const int status = QCoreApplication::exec();
     // Before the speech thread is waited for: another clock may start speaking now.
-    instance.release();
+    if (lock) {
+        lock->release();
+    }
     return status;
 }

@@ -1,20 +1,18 @@
 #include "app/single_instance.h"
 
+#include "app/instance_files.h"
+
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
 #include <utility>
-
-#include <unistd.h>
 
 namespace {
 
@@ -31,21 +29,6 @@ constexpr int kServeTimeoutMs = 5000;
 constexpr qint64 kUnreadableLockAgeMs = 10'000;
 // How often a launch waiting for the lock looks again.
 constexpr unsigned long kRetryMs = 50;
-
-constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-constexpr QFile::Permissions kGroupOrOther = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
-                                             QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
-
-// The fallback lives in a shared temporary directory, so it is used only when it is really ours.
-bool makePrivateDirectory(const QString& path) {
-    QDir().mkdir(path, kOwnerOnly);
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isDir() || info.ownerId() != ::geteuid())
-        return false;
-    if (info.permissions() & kGroupOrOther)
-        return QFile::setPermissions(path, kOwnerOnly);
-    return true;
-}
 
 [[nodiscard]] int remainingMs(const QDeadlineTimer& deadline) {
     return static_cast<int>(deadline.remainingTime());
@@ -68,34 +51,29 @@ void SingleInstance::release() {
     primary_ = false;
 }
 
-QString SingleInstance::defaultDirectory() {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!runtime.isEmpty())
-        return runtime;
-    const QString fallback =
-        QDir::tempPath() + QStringLiteral("/variredu-divar-") + QString::number(::geteuid());
-    return makePrivateDirectory(fallback) ? fallback : QString();
-}
-
-bool SingleInstance::acquire(Requests requests) {
+SingleInstance::Claim SingleInstance::acquire() {
     if (primary_)
-        return true;
+        return Claim::Taken;
     if (directory_.isEmpty())
-        return false;
-    const QDir dir(directory_);
-    lock_ = std::make_unique<QLockFile>(dir.filePath(QLatin1String(kLockName)));
+        return Claim::Impossible;
+    lock_ = std::make_unique<QLockFile>(lockPath());
     // The lock is held for the life of the program, so its age says nothing; Qt then judges a
     // left-over lock by whether the process named in it still runs.
     lock_->setStaleLockTime(0);
-    if (!lock_->tryLock(0) && !(lock_->error() == QLockFile::LockFailedError && takeOverAbandonedLock())) {
-        lock_.reset();
-        return false;
+    if (!lock_->tryLock(0)) {
+        const bool held = lock_->error() == QLockFile::LockFailedError;
+        if (!(held && takeOverAbandonedLock())) {
+            lock_.reset();
+            return held ? Claim::HeldByAnother : Claim::Impossible;
+        }
     }
     primary_ = true;
-    if (requests == Requests::Answer) {
-        listen(dir.filePath(QLatin1String(kSocketName)));
-    }
-    return true;
+    listen(QDir(directory_).filePath(QLatin1String(kSocketName)));
+    return Claim::Taken;
+}
+
+QString SingleInstance::lockPath() const {
+    return QDir(directory_).filePath(QLatin1String(kLockName));
 }
 
 bool SingleInstance::takeOverAbandonedLock() {
@@ -179,32 +157,22 @@ bool SingleInstance::askRunningInstanceToOpenSettings(int timeoutMs) const {
 }
 
 bool SingleInstance::acquireWhenFree(std::chrono::milliseconds wait) {
-    if (acquire()) {
-        return true;
+    Claim claim = acquire();
+    if (claim == Claim::HeldByAnother) {
+        emit waitingForHolder(describeHolder());
     }
-    emit waitingForHolder(describeHolder());
     const QDeadlineTimer deadline(wait);
-    while (!deadline.hasExpired()) {
+    while (claim == Claim::HeldByAnother && !deadline.hasExpired()) {
         QThread::msleep(kRetryMs);
-        if (acquire()) {
-            return true;
-        }
+        claim = acquire();
     }
-    return false;
+    return claim == Claim::Taken;
 }
 
 QString SingleInstance::describeHolder() const {
-    const QString path = QDir(directory_).filePath(QLatin1String(kLockName));
     qint64 pid = 0;
-    if (!QLockFile(path).getLockInfo(&pid, nullptr, nullptr)) {
-        return QStringLiteral("an unreadable lock file %1").arg(path);
+    if (!QLockFile(lockPath()).getLockInfo(&pid, nullptr, nullptr)) {
+        return QStringLiteral("an unreadable lock file %1").arg(lockPath());
     }
-    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    QByteArray command;
-    if (cmdline.open(QIODevice::ReadOnly)) {
-        command = cmdline.read(kMaxLine * 4).replace('\0', ' ').trimmed();
-    }
-    return command.isEmpty()
-               ? QStringLiteral("process %1").arg(pid)
-               : QStringLiteral("process %1 (%2)").arg(pid).arg(QString::fromLocal8Bit(command));
+    return describeProcess(pid);
 }

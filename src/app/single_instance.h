@@ -10,26 +10,26 @@ class QLocalServer;
 class QLocalSocket;
 class QLockFile;
 
-// One tray clock per user: two would speak every announcement twice. The first instance holds a
-// lock file (taken over when its holder died) and listens on a local socket only the user can
-// reach; a later launch asks it to open its settings window instead of starting again.
+// One tray program per user: a later launch asks the running one to open its settings window
+// instead of starting again. The first holds a lock file (taken over when its holder died) and
+// listens on a local socket only the user can reach. Which clock speaks is a matter of its own
+// (SpeakingLock): terminal clocks take no part in this.
 class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    // directory: where the lock and socket live; the runtime directory in production.
+    // directory: where the lock and socket live (absolute); instanceDirectory() in production.
     explicit SingleInstance(QString directory, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // The user's runtime directory ($XDG_RUNTIME_DIR), or a private fallback.
-    [[nodiscard]] static QString defaultDirectory();
+    enum class Claim {
+        Taken,         // this is the one instance now, listening for later launches
+        HeldByAnother, // by a live instance
+        Impossible,    // the lock file can't be made at all (see lockPath()): no one holds it
+    };
 
-    // Whether the holder of the lock answers later launches; a terminal clock has no window to open.
-    enum class Requests { Answer, Ignore };
-
-    // Takes the lock and, to answer requests, starts listening. False when another live instance
-    // holds it, or when no private directory could be had.
-    [[nodiscard]] bool acquire(Requests requests = Requests::Answer);
+    // Takes the lock and starts listening.
+    [[nodiscard]] Claim acquire();
     [[nodiscard]] bool isPrimary() const { return primary_; }
 
     // From a later launch: asks the running instance to open its settings window. False when no
@@ -38,12 +38,15 @@ public:
 
     // From a later launch whose request went unanswered: the holder may be on its way out. Waits
     // up to `wait` for the lock to come free and takes it then, answering requests; false when it
-    // stays taken. Blocks: meant for start-up, before there is anything to keep responsive.
+    // stays taken or can't be had. Blocks: meant for start-up, before there is anything to keep
+    // responsive.
     [[nodiscard]] bool acquireWhenFree(std::chrono::milliseconds wait);
 
     // Who holds the lock, as far as the lock file and the process table tell: "process 1234
     // (variredu-divar --terminal)". For messages.
     [[nodiscard]] QString describeHolder() const;
+    // Absolute, for messages.
+    [[nodiscard]] QString lockPath() const;
 
     // Lets the lock and the socket go at once, so that a launch made while the rest of this process
     // ends becomes the clock. Also done on destruction.

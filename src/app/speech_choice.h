@@ -17,3 +17,8 @@ struct SpeechChoice {
 [[nodiscard]] std::optional<SpeechChoice> parseSpeechChoice(QStringView text);
 // `kanaReading`: whether the Qt engine is handed Japanese texts as their kana reading.
 [[nodiscard]] std::unique_ptr<SpeechOutput> makeSpeechOutput(const SpeechChoice& choice, bool kanaReading);
+
+// A voice, as opposed to text on stdout or silence: only clocks with one take turns to speak.
+[[nodiscard]] inline bool speaksAloud(const SpeechChoice& choice) {
+    return choice.kind != SpeechChoice::Kind::Stdout && choice.kind != SpeechChoice::Kind::None;
+}

@@ -14,6 +14,7 @@ import contextlib
 import glob
 import json
 import os
+import pwd
 import re
 import shutil
 import signal
@@ -271,7 +272,7 @@ BINARY = b"alarms=" + bytes(b for b in range(256) if b not in b"\r\n") + b"\n" +
 
 # name, environment, settings, stdout up to VT: 07:01, the start of each stderr line, and what else
 # there is: the settings file or directory made read-only (which adds a line on stderr), a clock
-# started before and killed with SIGKILL ("stale": its lock is left) or still running ("beside"), or
+# started before and still running ("beside"), SIGINT and SIGTERM arriving together ("twice"), or
 # another speech engine than stdout.
 def terminal_rows():
     signal_only = said("en-US", "7 V.T. o'clock.")
@@ -285,8 +286,8 @@ def terminal_rows():
         ("JSON nested 100,000 deep", "", conf("[" * 100000 + "]" * 100000, True), signal_only, []),
         ("read-only settings file", "", KEPT, said("en-US", "kept"), [], "file"),
         ("read-only settings directory", "", KEPT, said("en-US", "kept"), [], "dir"),
-        ("a stale lock is taken over", "", SPOKEN, EN, [], "stale"),
-        ("a clock beside a running one is silent", "", SPOKEN, LABELS, ["variredu-divar: another clock"], "beside"),
+        ("a clock beside a running one says everything too", "", SPOKEN, EN, [], "beside"),
+        ("two signals at once: the second ends it at once", "", SPOKEN, EN, [], "twice"),
         ("qt:nonexistent: one line, labels go on", "", SPOKEN, LABELS, ["variredu-divar: speech"], "qt:nonexistent")]
 
 
@@ -296,17 +297,23 @@ def terminal_row(name, words, settings, out, err, first=None):
     if first in ("file", "dir"):
         name += f" ({readonly(path if first == 'file' else os.path.dirname(path))})"
         err = [UNSAVED.format(path)]
-    elif first in ("stale", "beside"):
+    elif first == "beside":
         before = Proc(args, env)
         until(lambda: "VT: 06:59" in before.out, 30)
-        if first == "stale":
-            before.stop(signal.SIGKILL)
     p = Proc(args, env)
     until(lambda: "VT: 07:01" in p.out, 30)
-    sig = signal.SIGINT if first == "beside" else signal.SIGTERM
-    status = p.stop(sig)
-    check(f"terminal, {name}: ticks to 07:01, says what is due, {sig.name} ends it with 0, the file as it was",
-          (out, err, 0, True), (p.out, cut(p.err, err), status, read(path) == settings))
+    sigs, ends = [signal.SIGINT if first == "beside" else signal.SIGTERM], {0}
+    if first == "twice":  # stopped until both are there: the second handled ends it, with 128 + its number
+        p.send_signal(signal.SIGSTOP)
+        until(lambda: (read(f"/proc/{p.pid}/stat") or b"").rsplit(b") ", 1)[-1][:1] == b"T", 10)
+        sigs, ends = [signal.SIGINT, signal.SIGTERM, signal.SIGCONT], {130, 143}
+    for sig in sigs:
+        p.send_signal(sig)
+    status = p.stop(None)
+    check(f"terminal, {name}: ticks to 07:01, says what is due, {'+'.join(s.name for s in sigs[:2])} ends it with "
+          f"{' or '.join(map(str, sorted(ends)))}, the file as it was",
+          (out, err, status if status in ends else ends, True),
+          (p.out, cut(p.err, err), status, read(path) == settings))
 
 
 # ---- desktop --------------------------------------------------------------------------------------
@@ -381,17 +388,26 @@ def desktop_clock(name, display, settings=b""):
     return env, path, Proc([BIN, "--speech-engine", "none"], env)
 
 
+# The folder of a run's instance files: its runtime directory, or the one in its home.
+def instance_files(env):
+    return env.get("XDG_RUNTIME_DIR", env["HOME"] + "/.local/state/variredu-divar")
+
+
 # A later launch, once the first listens: it asks that one to show its alarm settings window.
 def launch(env):
-    until(lambda: os.path.exists(env["XDG_RUNTIME_DIR"] + "/variredu-divar.socket"), 30)
+    until(lambda: os.path.exists(instance_files(env) + "/variredu-divar.socket"), 30)
     return run([BIN, "--speech-engine", "none"], env)[0]
+
+
+def tray_host(display):
+    Proc(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType",
+          "true", "--expand", "true"], dict(os.environ, DISPLAY=display, XDG_RUNTIME_DIR=WORK))
+    until(lambda: x(display, "xdotool", "search", "--onlyvisible", "--class", "trayer"), 10)
 
 
 def tray_lane():
     display = xvfb()
-    Proc(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24", "--SetDockType",
-          "true", "--expand", "true"], dict(os.environ, DISPLAY=display, XDG_RUNTIME_DIR=WORK))
-    until(lambda: x(display, "xdotool", "search", "--onlyvisible", "--class", "trayer"), 10)
+    tray_host(display)
     env, path, p = desktop_clock("tray", display)
     icon = until(lambda: find(display, "icon"), 30)
     if not check("desktop: the icon is embedded in the tray", True, bool(icon)):
@@ -437,6 +453,26 @@ def stored_lane():
               (0, True, 1, None if locked else BROKEN, not locked, locked, 0, [UNSAVED.format(path)] * locked),
               (status, closed, len(stored_alarms(path) or "?"), ini_value(path, "alarmsBackup"),
                read(path + ".unreadable") == settings, read(path) == settings, p.stop(), p.err))
+
+
+# XDG_RUNTIME_DIR unset, and the folders in TMPDIR that Qt and earlier versions fell back to made
+# first by another user (nobody; for root only): the tray starts, keeps its files in a folder only
+# its user can enter, opens its window for a second launch, and says nothing untrue on stderr.
+def hostile_lane():
+    display = xvfb()
+    env, _ = home("no runtime dir", b"", f"LANG=ja_JP.UTF-8 DISPLAY={display}")
+    tmp = env["TMPDIR"] = env.pop("XDG_RUNTIME_DIR")[:-4] + "/tmp"
+    for folder in (f"{tmp}/runtime-{pwd.getpwuid(os.geteuid()).pw_name}", f"{tmp}/variredu-divar-{os.geteuid()}"):
+        os.makedirs(folder, 0o700)
+        if os.geteuid() == 0:
+            os.chown(folder, 65534, 65534)
+    p = Proc([BIN, "--speech-engine", "none"], env)
+    status, files = launch(env), instance_files(env)
+    mode = os.path.isdir(files) and oct(os.stat(files).st_mode & 0o777)
+    check("desktop, XDG_RUNTIME_DIR unset and TMPDIR's folders someone else's: a second launch opens the window of "
+          "the tray, whose files are in ~/.local/state/variredu-divar, 0700; nothing of ours on stderr; SIGTERM ends "
+          "it with 0", (0, 1, "0o700", [], 0), (status, len(until(lambda: find(display, "settings"), 10)), mode,
+                                                [e for e in p.err if e.startswith("variredu-divar:")], p.stop()))
 
 
 def label_lane():
@@ -543,6 +579,31 @@ def relaunch_row():
           (True, True, (0, 0, None, 0)), (hung, waited, statuses))
 
 
+# A terminal clock speaking through ENGINE, then the tray program beside it through speechd, each
+# minute's alarm titled by its hour and minute: the tray starts (its menu opens, a second launch gets
+# its window); every minute is said once, in turn, also after the terminal has ended (SIGTERM, 0).
+def beside_row(engine):
+    every = conf([alarm(i, "%02d" % (i // 60), "%02d" % (i % 60), "%04d" % i) for i in range(1440)])
+    display = xvfb()
+    tray_host(display)
+    words = f"LANG=ja_JP.UTF-8 DISPLAY={display}"  # Japanese window titles, texts as written
+    env, heard = speaker(f"beside {engine}", every + b"japaneseKanaReading=false\n", words)
+    terminal = Proc([BIN, "--terminal", "--speech-engine", engine], env)
+    until(lambda: terminal.out, 30)
+    tray = Proc([BIN, "--speech-engine", "qt:speechd"], env)
+    icon = until(lambda: find(display, "icon"), 30)
+    started = (bool(icon) and choose(display, icon[0], ["Escape"]), launch(env),
+               len(until(lambda: find(display, "settings"), 10)))
+    until(lambda: len(texts(heard)) >= 2, 30)
+    ended, before = terminal.stop(), len(texts(heard))
+    until(lambda: len(texts(heard)) >= before + 2, 30)
+    minutes = [int(text[3:]) for text in texts(heard)]
+    check(f"speech, the tray beside a terminal clock speaking through {engine}: the tray starts, every minute is said "
+          "once and in turn, also after the terminal has ended", ((True, 0, 1), 0, True, {1}),
+          (started, ended, len(minutes) >= before + 2, {(b - a) % 1440 for a, b in zip(minutes, minutes[1:])}))
+    tray.stop()
+
+
 # ---- package --------------------------------------------------------------------------------------
 
 APT = ["apt-get", "-o", "DPkg::Lock::Timeout=300", "-y"]  # another apt may hold the lock for a while
@@ -582,10 +643,12 @@ def package():
 
 GROUPS = {"cli": cli, "package": package,
           "terminal": lambda: together([lambda r=r: terminal_row(*r) for r in terminal_rows()]),
-          "desktop": lambda: together([tray_lane, stored_lane, label_lane]),
-          "speech": lambda: together([lambda r=r: speech_row(*r) for r in SPEECH] + [relaunch_row])}
+          "desktop": lambda: together([tray_lane, stored_lane, hostile_lane, label_lane]),
+          "speech": lambda: together([lambda r=r: speech_row(*r) for r in SPEECH] + [relaunch_row] +
+                                     [lambda e=e: beside_row(e) for e in ("none", "stdout", "qt:speechd")])}
 TOOLS = {"desktop": ["Xvfb", "trayer", "xdotool", "xwininfo", "xprop", "import"],
-         "speech": ["speech-dispatcher", "espeak-ng", "Xvfb", "/usr/lib/*/qt6/plugins/texttospeech/*speechd*"],
+         "speech": ["speech-dispatcher", "espeak-ng", "Xvfb", "trayer", "xdotool", "xwininfo",
+                    "/usr/lib/*/qt6/plugins/texttospeech/*speechd*"],
          "package": ["cpack", "lintian", "apt-get", "dpkg", "desktop-file-validate", "appstreamcli"]}
 
 
@@ -597,7 +660,7 @@ def main():
     finally:  # everything started with one of the group's directories: clocks, speech-dispatchers, Xvfb
         for environ in glob.glob("/proc/[0-9]*/environ"):
             with contextlib.suppress(OSError), open(environ, "rb") as f:
-                if f"XDG_RUNTIME_DIR={WORK}".encode() in f.read():
+                if f"={WORK}".encode() in f.read():
                     os.kill(int(environ.split("/")[2]), signal.SIGCONT)  # a speech-dispatcher stopped by a row
                     os.kill(int(environ.split("/")[2]), signal.SIGKILL)
         run(["chattr", "-R", "-i", WORK])  # what readonly() made immutable

@@ -1,4 +1,6 @@
+#include "app/instance_files.h"
 #include "app/single_instance.h"
+#include "app/speaking_lock.h"
 #include "support.h"
 
 #include <QCoreApplication>
@@ -14,13 +16,14 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <future>
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
+using Claim = SingleInstance::Claim;
 
 static constexpr int kWaitMs = 15000;
 
@@ -45,8 +48,10 @@ TEST(SingleInstance, OneHolderServesLaterLaunchesUntilItEnds) {
     const QString socket = dir.filePath("variredu-divar.socket");
     ASSERT_TRUE(writeFile(socket, {}));
     SingleInstance first(dir.path()), second(dir.path());
-    ASSERT_TRUE(first.acquire());
-    EXPECT_FALSE(second.acquire());
+    ASSERT_EQ(first.acquire(), Claim::Taken);
+    EXPECT_EQ(second.acquire(), Claim::HeldByAnother);
+    // A lock that can't be made at all is no sign of another clock.
+    EXPECT_EQ(SingleInstance(dir.filePath("gone")).acquire(), Claim::Impossible);
     EXPECT_FALSE(QFile::permissions(socket) & kOthers);
     QSignalSpy requests(&first, &SingleInstance::openSettingsRequested);
     EXPECT_TRUE(askFromAnotherThread(second) && askFromAnotherThread(second));
@@ -102,38 +107,92 @@ TEST(SingleInstance, TakesOverAbandonedLocks) {
         ASSERT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size() && lock.flush());
         ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
                                      QFileDevice::FileModificationTime));
-        EXPECT_EQ(SingleInstance(dir.path()).acquire(), taken) << name;
+        EXPECT_EQ(SingleInstance(dir.path()).acquire() == Claim::Taken, taken) << name;
     }
 }
 
-// With no runtime directory the fallback in the temporary directory must be ours alone: narrowed to
-// 0700 when left open, refused when a link or someone else's. Each case stays inside a temporary
-// directory of its own: a faulty check must not narrow the real one through the link.
-TEST(SingleInstance, DefaultDirectoryIsPrivate) {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), temp = qgetenv("TMPDIR");
-    qunsetenv("XDG_RUNTIME_DIR");
+// The instance files' folder is one only the user can write: $XDG_RUNTIME_DIR when it is such a
+// folder, else one in $XDG_STATE_HOME, narrowed to 0700 when left open, refused when a link or
+// someone else's (naming it). Each row in a temporary folder of its own: a faulty check must not
+// narrow a real folder through the link.
+TEST(InstanceDirectory, IsTheUsersAlone) {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), state = qgetenv("XDG_STATE_HOME");
+    const auto folder = [](const QString& p, mode_t mode) {
+        return QDir().mkpath(p) && !::chmod(qPrintable(p), mode);
+    };
+    const auto foreign = [](const QString& p) {
+        return QDir().mkpath(p) && !::chown(qPrintable(p), 65534, 65534);
+    };
+    const auto link = [](const QString& p) {
+        return QFile::link(QFileInfo(p).path(), p);
+    };
     // clang-format off
-    const std::tuple<const char*, bool (*)(const QString&), bool> rows[] = {
-        {"left open", [](const QString& p) { return QDir().mkdir(p) && !chmod(qPrintable(p), 0755); }, true},
-        {"a link", [](const QString& p) { return QFile::link(QFileInfo(p).path(), p); }, false},
-        {"someone else's", [](const QString& p) {
-             return QDir().mkdir(p) && !chown(qPrintable(p), 65534, 65534); }, false}};
+    const std::tuple<const char*, std::function<bool(const QString&, const QString&)>, const char*> rows[] = {
+        {"runtime folder ours", [&](auto& run, auto&) { return folder(run, 0700); }, "run"},
+        {"runtime unset", [](auto&, auto&) { return qunsetenv("XDG_RUNTIME_DIR"); }, "state/variredu-divar"},
+        {"runtime open to others", [&](auto& run, auto&) { return folder(run, 0777); }, "state/variredu-divar"},
+        {"runtime someone else's", [&](auto& run, auto&) { return foreign(run); }, "state/variredu-divar"},
+        {"runtime a link", [&](auto& run, auto&) { return link(run); }, "state/variredu-divar"},
+        {"fallback left open", [&](auto&, auto& ours) { return folder(ours, 0755); }, "state/variredu-divar"},
+        {"fallback someone else's", [&](auto&, auto& ours) { return foreign(ours); }, ""},
+        {"fallback a link", [&](auto&, auto& ours) { return folder(QFileInfo(ours).path(), 0700) && link(ours); }, ""}};
     // clang-format on
-    for (const auto& [name, prepare, usable] : rows) {
+    for (const auto& [name, prepare, expected] : rows) {
         QTemporaryDir tmp;
-        // Qt's own fallback is refused when others may enter it.
-        const QString qt = tmp.filePath(QStringLiteral("runtime-") + ::getpwuid(::geteuid())->pw_name);
-        EXPECT_TRUE(QDir().mkdir(qt) && ::chmod(qPrintable(qt), 0755) == 0);
-        const QString ours = tmp.filePath(QStringLiteral("variredu-divar-") + QString::number(::geteuid()));
-        if (!prepare(ours)) {
+        const QString run = tmp.filePath("run"), ours = tmp.filePath("state/variredu-divar");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(run));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(tmp.filePath("state")));
+        if (!prepare(run, ours)) {
             std::printf("[ SKIPPED ROW ] %s: this user can't set it up\n", name);
             continue;
         }
-        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
-        const QString got = SingleInstance::defaultDirectory();
-        qputenv("TMPDIR", temp);
-        EXPECT_EQ(got, usable ? ours : QString()) << name;
-        EXPECT_FALSE(QFile::permissions(got) & kOthers) << name;
+        const InstanceDirectory got = instanceDirectory();
+        const QString want = *expected ? tmp.filePath(expected) : QString();
+        EXPECT_EQ(got.path, want) << name;
+        EXPECT_TRUE(want.isEmpty() ? got.problem.contains(ours) : !(QFile::permissions(want) & kOthers))
+            << name;
     }
     qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("XDG_STATE_HOME", state);
+}
+
+// Clocks side by side with a voice each: the first to take the lock speaks, the other makes no
+// engine and says nothing until that one lets go; it then speaks from its next text on, except
+// what the first already said in that minute.
+TEST(SpeakingTurn, OneVoiceAndTheNextTakesOverWhenItEnds) {
+    struct Voice final : SpeechOutput {
+        QStringList& heard;
+        QString who;
+        Voice(QStringList& h, QString w)
+            : heard(h)
+            , who(std::move(w)) {}
+        void say(const QString& text, const std::optional<QString>&) override { heard << who + text; }
+    };
+    QTemporaryDir dir;
+    QStringList heard;
+    std::int64_t minute = 1000;
+    int made = 0;
+    const auto voice = [&](const char* who) {
+        return [&, who] {
+            ++made;
+            return std::make_unique<Voice>(heard, who);
+        };
+    };
+    SpeakingLock firstLock(dir.path()), secondLock(dir.path());
+    SpeakingTurn first(
+        firstLock, [&] { return minute; }, voice("1:"));
+    SpeakingTurn second(
+        secondLock, [&] { return minute; }, voice("2:"));
+    EXPECT_TRUE(first.speaks() && !second.speaks());
+    EXPECT_TRUE(secondLock.describeHolder().startsWith(QStringLiteral("process %1 (").arg(::getpid())));
+    for (SpeakingTurn* turn : {&first, &second}) {
+        turn->say("a", {});
+    }
+    firstLock.release();
+    second.say("a", {}); // the same minute: said already
+    minute = 1001;
+    second.say("b", {});
+    first.say("b", {});
+    EXPECT_EQ(heard, QStringList({"1:a", "2:b"}));
+    EXPECT_EQ(made, 2);
 }
