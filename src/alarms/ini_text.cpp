@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -54,8 +55,6 @@ QByteArray escapedText(const QString& value) {
     return quote || out.startsWith(' ') || out.endsWith(' ') ? '"' + out + '"' : out;
 }
 
-} // namespace
-
 std::optional<QByteArray> iniLine(const QString& key, const QVariant& value) {
     if (!isPlainKey(key)) {
         return std::nullopt;
@@ -75,6 +74,21 @@ std::optional<QByteArray> iniLine(const QString& key, const QVariant& value) {
         return std::nullopt;
     }
     return key.toLatin1() + '=' + text + '\n';
+}
+
+} // namespace
+
+IniFile iniFile(const QVariantMap& values) {
+    IniFile file{"[General]\n", {}};
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        if (const std::optional<QByteArray> line = iniLine(it.key(), it.value())) {
+            file.content += *line;
+            file.keys.insert(it.key().toLatin1());
+        } else {
+            file.leavesOut = true;
+        }
+    }
+    return file;
 }
 
 bool losesLines(const QByteArray& content, const QSet<QByteArray>& keptKeys) {

@@ -107,24 +107,14 @@ bool SettingsStore::save(const QVariantMap& changes) {
         }
     }
     values.insert(changes);
-    QByteArray content = "[General]\n";
-    QSet<QByteArray> kept;
-    bool loses = false;
-    for (auto it = values.cbegin(); it != values.cend(); ++it) {
-        const std::optional<QByteArray> line = iniLine(it.key(), it.value());
-        loses = loses || !line;
-        if (line) {
-            content += *line;
-            kept.insert(it.key().toLatin1());
-        }
-    }
-    if (loses || losesLines(before, kept)) {
+    const IniFile written = iniFile(values);
+    if (written.leavesOut || losesLines(before, written.keys)) {
         // After the first write the file holds only what it keeps, so this copy is made once.
         if (auto failure = writer_.replace(path + QLatin1String(keys::kUnreadableFileSuffix), before)) {
             return report(std::move(failure));
         }
     }
-    return report(writer_.replace(path, content));
+    return report(writer_.replace(path, written.content));
 }
 
 bool SettingsStore::report(std::optional<QString> failure) {
