@@ -475,7 +475,7 @@ def full_disk_row(display, room):
     env, path = home(name, b"", f"DISPLAY={display}")
     folder = os.path.dirname(path)
     if os.geteuid() != 0 or run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", folder])[0] != 0:
-        return print(f"SKIP {name}: mounting a tmpfs takes root")
+        return print(f"SKIP {name}: no tmpfs could be mounted (that takes root)")
     try:
         Path(path).write_bytes(conf(SIXTY))
         filler = os.open(folder + "/filler", os.O_WRONLY | os.O_CREAT)
