@@ -41,8 +41,10 @@ struct TempSettings {
     QString path = dir.filePath(QStringLiteral("variredu-divar.conf"));
     std::unique_ptr<SettingsStore> store = open();
 
-    [[nodiscard]] std::unique_ptr<SettingsStore> open() const {
-        return std::make_unique<SettingsStore>(std::make_unique<QSettings>(path, QSettings::IniFormat));
+    [[nodiscard]] std::unique_ptr<SettingsStore> open(WholeFileWriter writer = WholeFileWriter(),
+                                                      std::FILE* messages = stderr) const {
+        return std::make_unique<SettingsStore>(std::make_unique<QSettings>(path, QSettings::IniFormat),
+                                               std::move(writer), messages);
     }
 };
 

@@ -49,6 +49,10 @@
         <source>アラーム一覧</source>
         <translation>Alarm list</translation>
     </message>
+    <message>
+        <source>変更は保存されていません: %1</source>
+        <translation>Changes are not saved: %1</translation>
+    </message>
 </context>
 <context>
     <name>AlarmSettingsWindow</name>

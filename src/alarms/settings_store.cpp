@@ -1,8 +1,9 @@
 #include "alarms/settings_store.h"
 
+#include "alarms/ini_text.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 
 namespace keys = settings_keys;
@@ -33,28 +34,22 @@ std::optional<AlarmList> decodeStored(const QVariant& value) {
     return decodeAlarmList(value.toString());
 }
 
-// A line that is no section, comment or key=value: QSettings skips it on reading and so loses it when
-// it writes the file back.
-bool hasUnreadableLines(const QByteArray& content) {
-    for (const QByteArray& line : content.split('\n')) {
-        const QByteArray text = line.trimmed();
-        if (!text.isEmpty() && !text.startsWith('[') && !text.startsWith(';') && !text.contains('=')) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
-SettingsStore::SettingsStore(std::unique_ptr<QSettings> settings)
-    : settings_(std::move(settings)) {}
+SettingsStore::SettingsStore(std::unique_ptr<QSettings> settings, WholeFileWriter writer, std::FILE* messages)
+    : settings_(std::move(settings))
+    , writer_(std::move(writer))
+    , messages_(messages) {}
 
 SettingsStore::~SettingsStore() = default;
 
 std::unique_ptr<SettingsStore> SettingsStore::openUserStore() {
-    return std::make_unique<SettingsStore>(std::make_unique<QSettings>(
-        QSettings::NativeFormat, QSettings::UserScope, keys::kOrganisation, keys::kApplication));
+    auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                keys::kOrganisation, keys::kApplication);
+    // Otherwise a key missing here is read from files the README never names, such as
+    // $XDG_CONFIG_HOME/variredu-divar.conf and /etc/xdg.
+    settings->setFallbacksEnabled(false);
+    return std::make_unique<SettingsStore>(std::move(settings));
 }
 
 bool SettingsStore::readBool(const keys::BoolKey& key) const {
@@ -64,16 +59,7 @@ bool SettingsStore::readBool(const keys::BoolKey& key) const {
 }
 
 bool SettingsStore::writeBool(const keys::BoolKey& key, bool value) {
-    // QSettings keeps a change it could not save and reads it back as if saved: make none then.
-    if (!isWritable()) {
-        return false;
-    }
-    settings_->sync();
-    if (!keepUnreadableFile()) {
-        return false;
-    }
-    settings_->setValue(key.name, value);
-    return commit();
+    return save({{QString::fromLatin1(key.name), value}});
 }
 
 AlarmList SettingsStore::alarms() const {
@@ -83,24 +69,21 @@ AlarmList SettingsStore::alarms() const {
 
 bool SettingsStore::setAlarms(const AlarmList& alarms) {
     const std::optional<QString> text = encodeAlarmList(alarms);
-    if (!text || !isWritable()) {
+    if (!text) {
         return false;
     }
     settings_->sync();
-    if (!keepUnreadableFile()) {
-        return false;
-    }
+    QVariantMap changes{{QString::fromLatin1(keys::kAlarms), *text}};
     const QVariant stored = settings_->value(keys::kAlarms);
     if (stored.isValid() && !decodeStored(stored)) {
-        settings_->setValue(keys::kAlarmsBackup, stored);
+        changes.insert(QString::fromLatin1(keys::kAlarmsBackup), stored);
     }
-    settings_->setValue(keys::kAlarms, *text);
-    return commit();
+    return save(changes);
 }
 
 bool SettingsStore::isWritable() const {
-    // QSettings checks the file when it exists, but saves by writing a new file beside it and
-    // renaming that over it, so the directory must take new files as well.
+    // QSettings checks the file when it exists, but saves go to a new file beside it that is
+    // renamed over it, so the directory must take new files as well.
     return settings_->isWritable() && QFileInfo(QFileInfo(settings_->fileName()).absolutePath()).isWritable();
 }
 
@@ -108,25 +91,38 @@ QString SettingsStore::fileName() const {
     return settings_->fileName();
 }
 
-bool SettingsStore::keepUnreadableFile() {
-    // QSettings tells of a malformed file only once it has written it back, and from then on for
-    // good, so the file itself is looked at: after the first write it is clean.
-    QFile file(settings_->fileName());
-    if (!file.open(QIODevice::ReadOnly)) {
-        return true; // nothing on disk to lose
+bool SettingsStore::save(const QVariantMap& changes) {
+    const QString path = settings_->fileName();
+    QFile file(path);
+    const bool opened = file.open(QIODevice::ReadOnly);
+    if (!opened && file.exists()) {
+        return report(file.errorString()); // what it holds can't be known, so it is not replaced
     }
-    const QByteArray content = file.readAll();
-    if (!hasUnreadableLines(content)) {
-        return true;
+    const QByteArray before = opened ? file.readAll() : QByteArray();
+    settings_->sync();
+    QVariantMap values;
+    for (const QString& key : settings_->childKeys()) {
+        if (!key.isEmpty()) { // a line "=value": lost, as losesLines() tells
+            values.insert(key, settings_->value(key));
+        }
     }
-    QSaveFile copy(settings_->fileName() + QLatin1String(keys::kUnreadableFileSuffix));
-    return copy.open(QIODevice::WriteOnly) && copy.write(content) == content.size() && copy.commit();
+    values.insert(changes);
+    const IniFile written = iniFile(values);
+    if (written.leavesOut || losesLines(before, written.keys)) {
+        // After the first write the file holds only what it keeps, so this copy is made once.
+        if (auto failure = writer_.replace(path + QLatin1String(keys::kUnreadableFileSuffix), before)) {
+            return report(std::move(failure));
+        }
+    }
+    return report(writer_.replace(path, written.content));
 }
 
-bool SettingsStore::commit() {
-    settings_->sync();
-    // Once QSettings has read a malformed file it reports FormatError for good, also after writes
-    // that went through; isWritable() has already vouched for the write.
-    const QSettings::Status status = settings_->status();
-    return status == QSettings::NoError || status == QSettings::FormatError;
+bool SettingsStore::report(std::optional<QString> failure) {
+    if (failure && !saveFailure_) {
+        std::fprintf(messages_, "variredu-divar: settings can't be saved to %s: %s; changes will be lost\n",
+                     qUtf8Printable(settings_->fileName()), qUtf8Printable(*failure));
+        std::fflush(messages_);
+    }
+    saveFailure_ = std::move(failure);
+    return !saveFailure_;
 }

@@ -59,6 +59,7 @@ AlarmSettingsView::AlarmSettingsView(SettingsStore& store, QWidget* parent)
     : QWidget(parent)
     , store_(store)
     , addButton_(new QPushButton(symbolIcon(Symbol::Plus), tr("アラームを追加"), this))
+    , saveFailedMessage_(new QLabel(this))
     , pages_(new QStackedWidget(this))
     , emptyPage_(makeEmptyPage(pages_))
     , scrollArea_(new QScrollArea(pages_))
@@ -66,6 +67,9 @@ AlarmSettingsView::AlarmSettingsView(SettingsStore& store, QWidget* parent)
     addButton_->setObjectName(QStringLiteral("addAlarmButton"));
     // Reachable by Tab, but a click leaves the focus in the field being edited.
     addButton_->setFocusPolicy(Qt::TabFocus);
+
+    saveFailedMessage_->setObjectName(QStringLiteral("saveFailedMessage"));
+    saveFailedMessage_->setContentsMargins(kAddBarPadding, 0, kAddBarPadding, 0);
 
     // Rows are placed by hand at their index, so the canvas only needs the list's height.
     canvas_->setObjectName(QStringLiteral("alarmRows"));
@@ -89,6 +93,7 @@ AlarmSettingsView::AlarmSettingsView(SettingsStore& store, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(addBar);
+    layout->addWidget(saveFailedMessage_);
     layout->addWidget(pages_, 1);
 
     connect(addButton_, &QPushButton::clicked, this, &AlarmSettingsView::addAlarm);
@@ -99,6 +104,7 @@ AlarmSettingsView::AlarmSettingsView(SettingsStore& store, QWidget* parent)
 }
 
 void AlarmSettingsView::reload() {
+    showSaveFailure();
     showList(store_.alarms());
 }
 
@@ -144,13 +150,11 @@ void AlarmSettingsView::removeAlarm(const QUuid& id, int occurrence) {
     save(alarms);
 }
 
-// The typed text is stored first, then its sanitized form; showing the stored list puts the
-// sanitized text into the field with the cursor at its end.
+// The typed text is stored first, then its sanitized form, also when the first save failed;
+// showing the stored list puts the sanitized text into the field with the cursor at its end.
 void AlarmSettingsView::editTime(const AlarmRow& row, QString AlarmModel::*field, const QString& typed,
                                  QString (*sanitize)(const QString&)) {
-    if (!setField(row, field, typed)) {
-        return;
-    }
+    setField(row, field, typed);
     const QString sanitized = sanitize(typed);
     if (sanitized != typed) {
         setField(row, field, sanitized);
@@ -158,26 +162,32 @@ void AlarmSettingsView::editTime(const AlarmRow& row, QString AlarmModel::*field
 }
 
 template <typename T>
-bool AlarmSettingsView::setField(const AlarmRow& row, T AlarmModel::*field, const T& value) {
+void AlarmSettingsView::setField(const AlarmRow& row, T AlarmModel::*field, const T& value) {
     AlarmList alarms = store_.alarms();
     const std::optional<qsizetype> index = indexOfAlarm(alarms, row.alarmId(), row.occurrence());
     if (!index) {
         // Removed by someone else since this row was drawn.
         showList(alarms);
-        return false;
+        return;
     }
     alarms[*index].*field = value;
-    return save(alarms);
+    save(alarms);
 }
 
-bool AlarmSettingsView::save(const AlarmList& alarms) {
+void AlarmSettingsView::save(const AlarmList& alarms) {
     if (!store_.setAlarms(alarms)) {
         // Show what the store really holds rather than an edit that was not kept.
         reload();
-        return false;
+        return;
     }
+    showSaveFailure();
     showList(alarms);
-    return true;
+}
+
+void AlarmSettingsView::showSaveFailure() {
+    const std::optional<QString>& failure = store_.saveFailure();
+    saveFailedMessage_->setText(failure ? tr("変更は保存されていません: %1").arg(*failure) : QString());
+    saveFailedMessage_->setVisible(failure.has_value());
 }
 
 void AlarmSettingsView::showList(const AlarmList& alarms) {

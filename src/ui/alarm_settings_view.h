@@ -9,6 +9,7 @@
 #include <vector>
 
 class AlarmRow;
+class QLabel;
 class QPushButton;
 class QScrollArea;
 class QStackedWidget;
@@ -47,8 +48,9 @@ private:
     void removeAlarm(const QUuid& id, int occurrence);
     void editTime(const AlarmRow& row, QString AlarmModel::*field, const QString& typed,
                   QString (*sanitize)(const QString&));
-    template <typename T> bool setField(const AlarmRow& row, T AlarmModel::*field, const T& value);
-    bool save(const AlarmList& alarms);
+    template <typename T> void setField(const AlarmRow& row, T AlarmModel::*field, const T& value);
+    void save(const AlarmList& alarms);
+    void showSaveFailure();
     void showList(const AlarmList& alarms);
     void placeRows();
     [[nodiscard]] std::vector<qsizetype> indexesInSight() const;
@@ -58,6 +60,8 @@ private:
 
     SettingsStore& store_;
     QPushButton* addButton_;
+    // Under the add bar while the last save failed: the changes are not saved, and why.
+    QLabel* saveFailedMessage_;
     QStackedWidget* pages_;
     QWidget* emptyPage_;
     QScrollArea* scrollArea_;

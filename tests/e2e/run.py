@@ -272,8 +272,8 @@ BINARY = b"alarms=" + bytes(b for b in range(256) if b not in b"\r\n") + b"\n" +
 
 # name, environment, settings, stdout up to VT: 07:01, the start of each stderr line, and what else
 # there is: the settings file or directory made read-only (which adds a line on stderr), a clock
-# started before and still running ("beside"), SIGINT and SIGTERM arriving together ("twice"), or
-# another speech engine than stdout.
+# started before and still running ("beside"), SIGINT and SIGTERM arriving together ("twice"),
+# another speech engine than stdout, or SPOKEN in $XDG_CONFIG_HOME/variredu-divar.conf ("fallback").
 def terminal_rows():
     signal_only = said("en-US", "7 V.T. o'clock.")
     return [
@@ -288,7 +288,8 @@ def terminal_rows():
         ("read-only settings directory", "", KEPT, said("en-US", "kept"), [], "dir"),
         ("a clock beside a running one says everything too", "", SPOKEN, EN, [], "beside"),
         ("two signals at once: the second ends it at once", "", SPOKEN, EN, [], "twice"),
-        ("qt:nonexistent: one line, labels go on", "", SPOKEN, LABELS, ["variredu-divar: speech"], "qt:nonexistent")]
+        ("qt:nonexistent: one line, labels go on", "", SPOKEN, LABELS, ["variredu-divar: speech"], "qt:nonexistent"),
+        ("settings only in Qt's fallback file are not read", "", b"", LABELS, [], "fallback")]
 
 
 def terminal_row(name, words, settings, out, err, first=None):
@@ -297,6 +298,8 @@ def terminal_row(name, words, settings, out, err, first=None):
     if first in ("file", "dir"):
         name += f" ({readonly(path if first == 'file' else os.path.dirname(path))})"
         err = [UNSAVED.format(path)]
+    elif first == "fallback":
+        Path(env["XDG_CONFIG_HOME"] + "/variredu-divar.conf").write_bytes(SPOKEN)
     elif first == "beside":
         before = Proc(args, env)
         until(lambda: "VT: 06:59" in before.out, 30)
@@ -320,9 +323,10 @@ def terminal_row(name, words, settings, out, err, first=None):
 
 Win = collections.namedtuple("Win", "id embedded title x y w h")
 TREE_LINE = re.compile(r'^( +)(0x\w+) "(.*)": \("variredu-divar" .*?(\d+)x(\d+)\S* +\+(-?\d+)\+(-?\d+)$', re.M)
+SETTINGS_TITLES = ("アラーム設定", "Alarm settings")
 KINDS = {"icon": lambda w: w.embedded, "label": lambda w: not w.embedded and w.h < 60,
-         "menu": lambda w: not w.embedded and not w.title.startswith("アラーム設定") and w.h >= 60,
-         "settings": lambda w: w.title.startswith("アラーム設定")}
+         "menu": lambda w: not w.embedded and not w.title.startswith(SETTINGS_TITLES) and w.h >= 60,
+         "settings": lambda w: w.title.startswith(SETTINGS_TITLES)}
 STARTING = threading.Lock()
 
 
@@ -438,9 +442,9 @@ def tray_lane():
           (True, 10001, True, 0), (closed, len(saved), saved[1:] == tens, p.stop()))
 
 
-# An add in the window of a clock whose settings file is unreadable, or read-only (which it says):
-# the file then holds the one alarm, the unreadable text in alarmsBackup and the whole file kept
-# beside it, or is left as it was.
+# An add in the window of a clock whose settings file is unreadable, or read-only (which it says at
+# start and at the failed save): the file then holds the one alarm, the unreadable text in
+# alarmsBackup and the whole file kept beside it, or is left as it was.
 def stored_lane():
     display = xvfb()
     for name, settings, locked in [("garbage settings", GARBAGE, False), ("read-only settings file", KEPT, True)]:
@@ -449,10 +453,48 @@ def stored_lane():
         p = Proc([BIN, "--speech-engine", "none"], env)
         status = launch(env)
         closed = close(display, until(lambda: find(display, "settings"), 30), True)
+        err = [UNSAVED.format(path), f"variredu-divar: settings can't be saved to {path}: "] * locked
         check(f"desktop, {name}{how}: a launch opens the window, an added alarm is saved where it can be",
-              (0, True, 1, None if locked else BROKEN, not locked, locked, 0, [UNSAVED.format(path)] * locked),
+              (0, True, 1, None if locked else BROKEN, not locked, locked, 0, err),
               (status, closed, len(stored_alarms(path) or "?"), ini_value(path, "alarmsBackup"),
-               read(path + ".unreadable") == settings, read(path) == settings, p.stop(), p.err))
+               read(path + ".unreadable") == settings, read(path) == settings, p.stop(), cut(p.err, err)))
+    for room in (0, 8192):
+        full_disk_row(display, room)
+
+
+SIXTY = [alarm(i, "%02d" % (i % 24), "%02d" % i, f"釣り大会 {i}: 集合は港の東側、灯台の下のベンチ。竿と餌は各自で持ってくること",
+               i % 2 == 0) for i in range(60)]  # 13.6 kB written
+NO_ROOM = "variredu-divar: settings can't be saved to {}: No space left on device; changes will be lost"
+
+
+# 60 alarms in a settings folder of its own, a 256 KiB tmpfs filled up but for ROOM bytes: an add in
+# the window leaves the file as it was and is said on stderr, and the clock runs on; with room again
+# the next add saves all 61. Mounting takes root.
+def full_disk_row(display, room):
+    name = f"desktop, a full disk with room for {room} bytes"
+    env, path = home(name, b"", f"DISPLAY={display}")
+    folder = os.path.dirname(path)
+    if os.geteuid() != 0 or run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", folder])[0] != 0:
+        return print(f"SKIP {name}: no tmpfs could be mounted (that takes root)")
+    try:
+        Path(path).write_bytes(conf(SIXTY))
+        filler = os.open(folder + "/filler", os.O_WRONLY | os.O_CREAT)
+        with contextlib.suppress(OSError):
+            while True:
+                os.write(filler, bytes(4096))
+        os.ftruncate(filler, os.fstat(filler).st_size - room)
+        os.close(filler)
+        p = Proc([BIN, "--speech-engine", "none"], env)
+        shown = [launch(env), close(display, until(lambda: find(display, "settings"), 30), True)]
+        full = (len(read(path)), len(stored_alarms(path) or []), p.err, p.poll())
+        os.unlink(folder + "/filler")
+        shown += [launch(env), close(display, until(lambda: find(display, "settings"), 30), True)]
+        saved = stored_alarms(path) or []
+        check(f"{name}: an added alarm leaves the file as it was, is said on stderr, the clock runs on; with room "
+              "again the next add saves all 61", ([0, True] * 2, (len(conf(SIXTY)), 60, [NO_ROOM.format(path)], None),
+                                                  61, True, 0), (shown, full, len(saved), saved[1:] == SIXTY, p.stop()))
+    finally:
+        run(["umount", "-l", folder])
 
 
 # XDG_RUNTIME_DIR unset, and the folders in TMPDIR that Qt and earlier versions fell back to made

@@ -38,6 +38,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 #include <vector>
 
@@ -51,9 +52,10 @@ template <typename T = QLineEdit> T* in(const QObject* parent, const char* name)
     return parent->findChild<T*>(QLatin1String(name));
 }
 
-// The view in an active window on a store of its own holding `alarms`.
+// The view in an active window on a store of its own holding `alarms`, writing with `writer`.
 struct Window {
-    explicit Window(const AlarmList& alarms) {
+    explicit Window(const AlarmList& alarms, WholeFileWriter writer = WholeFileWriter())
+        : store(settings.open(std::move(writer))) {
         EXPECT_TRUE(settings.store->setAlarms(alarms));
         view.reload();
         view.show();
@@ -75,7 +77,8 @@ struct Window {
         return rows;
     }
     TempSettings settings;
-    AlarmSettingsView view{*settings.store};
+    std::unique_ptr<SettingsStore> store;
+    AlarmSettingsView view{*store};
 };
 
 // Each row edits and deletes its own alarm, also when another alarm has its id (a hand-edited list
@@ -141,6 +144,33 @@ TEST(AlarmWindow, FieldsShowWhatIsStoredAndStoreEachPaste) {
         in<QToolButton>(row, "deleteButton")->click();
         EXPECT_TRUE(in<QLabel>(&w.view, "emptyListMessage")->isVisible());
     }
+}
+
+// A failed save leaves the window showing what is stored, and one line under the add bar saying
+// the changes are not saved, and why, until a save succeeds. A typed time whose save failed still
+// has its sanitized form stored: 9 stores 09, then 99 stores 23.
+TEST(AlarmWindow, SaysWhileChangesAreNotSaved) {
+    int failures = 1000;
+    Window w({alarmAt("07", "00", "kept")},
+             WholeFileWriter([&failures](int fd, const void* data, size_t size) {
+                 return failures-- > 0 ? (errno = ENOSPC, -1) : ::write(fd, data, size);
+             }));
+    const auto said = [&w] {
+        const auto* line = in<QLabel>(&w.view, "saveFailedMessage");
+        return line->isVisible() ? line->text() : u"(none)"_s;
+    };
+    in<QPushButton>(&w.view, "addAlarmButton")->click();
+    EXPECT_EQ(QString::number(w.rows().size()) + u' ' + w.stored(), u"1 07:00 kept*");
+    EXPECT_EQ(said(), u"変更は保存されていません: No space left on device");
+    failures = 1;
+    QLineEdit* hour = in(w.rows().at(0), "hourField");
+    hour->selectAll();
+    QTest::keyClicks(hour, "9");
+    EXPECT_EQ(hour->text() + u' ' + w.stored() + u' ' + said(), u"09 09:00 kept* (none)");
+    QTest::keyClicks(hour, "9");
+    EXPECT_EQ(hour->text() + u' ' + w.stored(), u"23 23:00 kept*");
+    in<QPushButton>(&w.view, "addAlarmButton")->click();
+    EXPECT_EQ(w.stored(), u"00:00 |23:00 kept*");
 }
 
 // However long the list, only the rows in sight exist: Tab brings the others in, and the row being

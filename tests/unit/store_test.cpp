@@ -1,14 +1,18 @@
 #include "support.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <unistd.h>
 
 using namespace settings_keys;
+using namespace Qt::StringLiterals;
 
 // A list is read whole or not at all: one bad element (a member missing, null or of another type, an
 // id not in the plain UUID form, a text with a lone surrogate) makes it unreadable, as does any other
@@ -70,15 +74,19 @@ TEST(SettingsStore, UnwritableFileOrDirectoryFailsTheWrite) {
 }
 
 // Saves are on disk when they return, and lose nothing that could not be read: a stored list goes to
-// the backup key, a file with lines that are no setting is copied whole beside it; later saves leave
-// both alone.
+// the backup key, a file with lines a rewrite drops (no setting, a comment) is copied whole beside
+// it; later saves leave both alone.
 TEST(SettingsStore, SavesKeepWhatCouldNotBeRead) {
     const char garbage[] = "not settings\n\0\xff[[[ oops\nalarms=[{\"id\": broken\n=== \\ \"\n";
-    for (const QByteArray& content : {QByteArray("[General]\nalarms=\"[{\\\"id\\\":\\\"broken\\\"}]\"\n"),
-                                      QByteArray("alarms=a, b\n"), QByteArray(garbage, sizeof garbage - 1)}) {
+    // clang-format off
+    const std::pair<QByteArray, bool> rows[] = { // the file, and whether a rewrite loses lines of it
+        {"[General]\nalarms=\"[{\\\"id\\\":\\\"broken\\\"}]\\x1f\\x37\\t\"\n", false},
+        {"alarms=a, b\n", false}, {QByteArray(garbage, sizeof garbage - 1), true},
+        {"; my alarms\nalarms=x\n", true}, {"# old: alarms=[]\nalarms=x\n", true}};
+    // clang-format on
+    for (const auto& [content, loses] : rows) {
         TempSettings temp;
         ASSERT_TRUE(writeFile(temp.path, content));
-        // The store reads the file first: QSettings tells of a malformed file only to its first reader.
         EXPECT_TRUE(temp.store->alarms().isEmpty()) << content.constData();
         const QVariant stored = QSettings(temp.path, QSettings::IniFormat).value(kAlarms);
         ASSERT_TRUE(stored.isValid());
@@ -86,8 +94,59 @@ TEST(SettingsStore, SavesKeepWhatCouldNotBeRead) {
             ASSERT_TRUE(temp.store->setAlarms({alarmAt("07", "00", title)}));
             EXPECT_TRUE(bytesOf(temp.path).contains(title));
             EXPECT_EQ(QSettings(temp.path, QSettings::IniFormat).value(kAlarmsBackup), stored);
-            EXPECT_EQ(bytesOf(temp.path + kUnreadableFileSuffix),
-                      content.contains("not settings") ? content : "(no file)");
+            EXPECT_EQ(bytesOf(temp.path + kUnreadableFileSuffix), loses ? content : "(no file)");
         }
+    }
+}
+
+// A write that stops half way, whether the system says so (a full disk) or claims it wrote all (as
+// QSaveFile took a short write on a full disk for a whole one): the file stays as it was, byte for
+// byte, and every save fails, said once for the run of failures. The first save with room again
+// writes the list as asked and the switch from before, and every save after it reads back at once.
+TEST(SettingsStore, AWriteThatStopsHalfWayLeavesTheFileAsItWas) {
+    for (const bool told : {true, false}) {
+        SCOPED_TRACE(told ? "told" : "claimed all");
+        TempSettings temp;
+        ASSERT_TRUE(temp.store->writeBool(kEnableTimeSignal, true));
+        ASSERT_TRUE(temp.store->setAlarms({alarmAt("07", "00", "kept")}));
+        const QByteArray before = bytesOf(temp.path);
+        bool full = true;
+        int calls = 0;
+        // On a full disk, half of the first write, then no room at all.
+        const auto write = [&](int fd, const void* data, size_t size) -> ssize_t {
+            if (!full) {
+                return ::write(fd, data, size);
+            }
+            if (calls++ > 0) {
+                errno = ENOSPC;
+                return -1;
+            }
+            const ssize_t wrote = ::write(fd, data, size / 2);
+            return told ? wrote : ssize_t(size);
+        };
+        std::FILE* messages = std::tmpfile();
+        const std::unique_ptr<SettingsStore> store = temp.open(WholeFileWriter(write), messages);
+        EXPECT_FALSE(store->setAlarms({alarmAt("08", "00", "new"), alarmAt("07", "00", "kept")}));
+        const std::string reason = told ? "No space left on device" : "Input/output error";
+        EXPECT_EQ(store->saveFailure().value_or(u"saved"_s).toStdString(), reason);
+        EXPECT_FALSE(store->writeBool(kEnableAlarm, false));
+        EXPECT_EQ(bytesOf(temp.path).toStdString(), before.toStdString());
+        full = false;
+        EXPECT_TRUE(store->setAlarms({alarmAt("08", "00", "new"), alarmAt("07", "00", "kept")}));
+        EXPECT_FALSE(store->saveFailure());
+        EXPECT_EQ(temp.open()->alarms().size(), 2);
+        EXPECT_TRUE(temp.open()->readBool(kEnableTimeSignal));
+        EXPECT_EQ(QDir(temp.dir.path()).entryList(QDir::Files), QStringList{u"variredu-divar.conf"_s});
+        // Saves of the same size within one tick of the file system's clock: QSettings must see each.
+        for (int i = 0; i < 50; ++i) {
+            ASSERT_TRUE(store->setAlarms({alarmAt(i % 2 ? "11" : "10", "00")}));
+            ASSERT_EQ(store->alarms().value(0).hour, i % 2 ? u"11" : u"10") << i;
+        }
+        std::rewind(messages);
+        char said[512] = {};
+        EXPECT_EQ(std::fread(said, 1, sizeof said - 1, messages) > 0 ? said : "",
+                  "variredu-divar: settings can't be saved to " + temp.path.toStdString() + ": " + reason +
+                      "; changes will be lost\n");
+        std::fclose(messages);
     }
 }
