@@ -6,6 +6,7 @@
 #include "app/modes.h"
 #include "app/single_instance.h"
 #include "app/speaking_lock.h"
+#include "app/status_notifier_hosts.h"
 #include "app/system_seams.h"
 #include "app/unix_signals.h"
 #include "ui/translations.h"
@@ -126,9 +127,17 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
     warnIfSettingsCannotBeSaved(*store);
     // Not the same as the tray's lock: a terminal clock with a voice may be the one speaking.
     const std::unique_ptr<SpeakingLock> lock = speakingLockFor(options.speech, directory);
+    // Only X11 embeds a tray icon in a tray host that comes later.
+    const auto iconStart = QGuiApplication::platformName() == u"xcb"
+                               ? ClockTray::IconStart::AtOnce
+                               : ClockTray::IconStart::WithFirstTrayHost;
     DaziviruVuzudIdi application(*store, makeAnnouncer(options.speech, *store, lock.get(), &systemNow),
                                  {&systemNow, &systemPreferredLanguages,
-                                  &QSystemTrayIcon::isSystemTrayAvailable, &QDesktopServices::openUrl});
+                                  &QSystemTrayIcon::isSystemTrayAvailable, iconStart,
+                                  &QDesktopServices::openUrl});
+    const StatusNotifierHosts trayHosts(QDBusConnection::sessionBus());
+    QObject::connect(&trayHosts, &StatusNotifierHosts::hostRegistered, &application.clockTray(),
+                     &ClockTray::trayHostAppeared);
     QObject::connect(&instance, &SingleInstance::openSettingsRequested, &application,
                      &DaziviruVuzudIdi::openAlarmSettings);
     const int status = QApplication::exec();

@@ -222,7 +222,8 @@ struct App {
     DaziviruVuzudIdi app{*settings.store,
                          std::make_unique<NullSpeechOutput>(),
                          {[this] { return now; }, [] { return QStringList{u"ja-JP"_s}; },
-                          [this] { return trayHost; }, std::bind_front(&App::browse, this)}};
+                          [this] { return trayHost; }, ClockTray::IconStart::AtOnce,
+                          std::bind_front(&App::browse, this)}};
 };
 
 // The store is written behind the menu's back (by the window or another process): the marks
@@ -263,7 +264,7 @@ TEST(Tray, ShowsEachMinuteOnceAndALabelWindowWhileNoTrayHostShowsUp) {
     const char* shown = "...........WWWWWWWWWW.................";
     // clang-format on
     App a;
-    EXPECT_TRUE(a.tray().trayIcon().isVisible()); // for a tray host that starts later
+    EXPECT_TRUE(a.tray().trayIcon()->isVisible()); // for a tray host that starts later
     QSet<QString> labels{a.tray().label()};
     for (int i = 0; host[i] != 0; ++i) {
         a.now = realAt(23, 58, 0) + 0.4 * i;
@@ -273,12 +274,12 @@ TEST(Tray, ShowsEachMinuteOnceAndALabelWindowWhileNoTrayHostShowsUp) {
         a.tray().checkTray();
         const QString label = clockLabel(ZuduzirEraz(a.now));
         labels.insert(label);
-        EXPECT_EQ(a.tray().label() + a.tray().trayIcon().toolTip(), label + label);
+        EXPECT_EQ(a.tray().label() + a.tray().trayIcon()->toolTip(), label + label);
         ASSERT_EQ(a.tray().iconUpdates(), labels.size()) << label.toStdString();
         const QWidget* win = a.tray().labelWindow();
         EXPECT_EQ(win ? win->findChild<QLabel*>()->text() : u"."_s, shown[i] == 'W' ? label : u"."_s) << i;
     }
-    EXPECT_EQ(a.tray().trayIcon().icon().pixmap(QSize(22, 22), 2).toImage(),
+    EXPECT_EQ(a.tray().trayIcon()->icon().pixmap(QSize(22, 22), 2).toImage(),
               clockPixmap(0, 3, 22, 2).toImage());
     const auto top = [](int hour, int minute) {
         return clockPixmap(hour, minute, 22, 1).toImage().copy(0, 0, 22, 11);
