@@ -75,10 +75,12 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
     }
     // Without this, QApplication aborts when the display can't be opened; with it Qt falls back to
     // the offscreen platform, which we take as "no display". A platform the user chose is kept.
+    // X11 (XWayland on a Wayland desktop) first: there the label window may keep itself above
+    // other windows and in the corner it asks for, which Wayland leaves to the compositor.
     const bool platformChosenHere = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     if (platformChosenHere) {
         qputenv("QT_QPA_PLATFORM",
-                qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "xcb;offscreen" : "wayland;xcb;offscreen");
+                qEnvironmentVariableIsEmpty("DISPLAY") ? "wayland;offscreen" : "xcb;wayland;offscreen");
     }
     // The X11 shared-memory backing store waits on a round trip to the server before each repaint:
     // most of the icon's wakeups. Plain image transfer costs nothing noticeable for a 22 px icon.
