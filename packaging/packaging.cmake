@@ -1,5 +1,5 @@
 # The Debian package: `make package` builds variredu-divar_VERSION_ARCH.deb with CPack from the
-# files the program installs (src/, data/, translations/), plus what Debian asks of every package:
+# files the program installs (src/, data/), plus what Debian asks of every package:
 # a man page, the copyright file and a changelog. Included from the top-level CMakeLists.txt.
 
 include(GNUInstallDirs)

@@ -164,9 +164,8 @@ CLI = [  # arguments, run in the zone after TZ= or else at +14:00 (which must no
 APP = "io.github.variredu_divar.VarireduDivar"
 DESKTOP, METAINFO = f"/share/applications/{APP}.desktop", f"/share/metainfo/{APP}.metainfo.xml"
 INSTALLED = ["/bin/variredu-divar", DESKTOP, METAINFO, f"/share/icons/hicolor/scalable/apps/{APP}.svg",
-             f"/share/icons/hicolor/48x48/apps/{APP}.png", "/share/variredu-divar/translations/variredu-divar_en.qm",
-             "/share/man/man1/variredu-divar.1.gz", "/share/doc/variredu-divar/copyright",
-             "/share/doc/variredu-divar/changelog.gz"]
+             f"/share/icons/hicolor/48x48/apps/{APP}.png", "/share/man/man1/variredu-divar.1.gz",
+             "/share/doc/variredu-divar/copyright", "/share/doc/variredu-divar/changelog.gz"]
 
 
 # What is missing of an install under PREFIX, and what the desktop's validators find wrong in it
