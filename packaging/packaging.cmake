@@ -1,5 +1,5 @@
 # The Debian package: `make package` builds variredu-divar_VERSION_ARCH.deb with CPack from the
-# files the program installs (src/, data/, translations/), plus what Debian asks of every package:
+# files the program installs (src/, data/), plus what Debian asks of every package:
 # a man page, the copyright file and a changelog. Included from the top-level CMakeLists.txt.
 
 include(GNUInstallDirs)
@@ -50,7 +50,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 # Speech: the clock runs silently without an engine, and hands Japanese texts over as written
 # without MeCab's dictionary (libmecab2 itself comes from dpkg-shlibdeps), so these are recommended.
+# Qt's Wayland platform: on a Wayland session without X11 clients (XWayland), the clock falls back
+# to the terminal without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "qt6-speech-speechd-plugin, speech-dispatcher, speech-dispatcher-espeak-ng, mecab-ipadic-utf8")
+    "qt6-speech-speechd-plugin, speech-dispatcher, speech-dispatcher-espeak-ng, mecab-ipadic-utf8, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-speech-flite-plugin")
 include(CPack)

@@ -1,9 +1,8 @@
-# Included from src/CMakeLists.txt: builds the .ts files into .qm, embeds them in vd_ui and installs them.
+# Included from src/CMakeLists.txt: builds the .ts files into .qm and embeds them in vd_ui. They are not
+# installed: the program reads only its embedded copy.
 #
 # The texts are written in Japanese; variredu-divar_en.ts carries the English ones. To pick up new or
 # changed texts, build the target update_translations, then fill in the new entries.
-
-include(GNUInstallDirs)
 
 # lupdate reads the sources of every target that may call tr(). Spelled out because its default
 # (the target's own relative paths) would be resolved against this file's directory, not src/.
@@ -30,5 +29,3 @@ qt_add_resources(vd_ui vd_ui_translations
     BASE ${CMAKE_CURRENT_BINARY_DIR}
     FILES ${vd_qm_files}
 )
-
-install(FILES ${vd_qm_files} DESTINATION ${CMAKE_INSTALL_DATADIR}/variredu-divar/translations)

@@ -27,12 +27,16 @@
         <translation>Alarm minute</translation>
     </message>
     <message>
-        <source>アラーム有効</source>
-        <translation>Alarm Enabled</translation>
+        <source>アラーム %1</source>
+        <translation>Alarm %1</translation>
     </message>
     <message>
-        <source>アラーム %1:%2 を削除</source>
-        <translation>Delete alarm %1:%2</translation>
+        <source>アラーム %1 有効</source>
+        <translation>Alarm %1 enabled</translation>
+    </message>
+    <message>
+        <source>アラーム %1 を削除</source>
+        <translation>Delete alarm %1</translation>
     </message>
 </context>
 <context>

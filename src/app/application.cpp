@@ -16,8 +16,8 @@ DaziviruVuzudIdi::DaziviruVuzudIdi(SettingsStore& store, std::unique_ptr<SpeechO
     , timerModel_(std::make_unique<TimerModel>(std::move(seams.clock), std::move(speech),
                                                std::move(seams.preferredLanguages), store))
     , menuView_(std::make_unique<MenuView>(*timerModel_))
-    , clockTray_(
-          std::make_unique<ClockTray>(*timerModel_, menuView_->menu(), std::move(seams.trayAvailable))) {
+    , clockTray_(std::make_unique<ClockTray>(*timerModel_, menuView_->menu(), std::move(seams.trayAvailable),
+                                             seams.trayIconStart)) {
     connect(menuView_.get(), &MenuView::alarmSettingsRequested, this, &DaziviruVuzudIdi::openAlarmSettings);
     connect(menuView_.get(), &MenuView::aboutRequested, this, &DaziviruVuzudIdi::showAbout);
     connect(menuView_.get(), &MenuView::supportRequested, this, &DaziviruVuzudIdi::openSupport);

@@ -25,6 +25,7 @@ public:
         TimerModel::Clock clock;
         TimerModel::PreferredLanguages preferredLanguages;
         ClockTray::TrayAvailable trayAvailable;
+        ClockTray::IconStart trayIconStart;
         std::function<bool(const QUrl&)> openUrl;
     };
 

@@ -6,6 +6,7 @@
 #include "app/modes.h"
 #include "app/single_instance.h"
 #include "app/speaking_lock.h"
+#include "app/status_notifier_hosts.h"
 #include "app/system_seams.h"
 #include "app/unix_signals.h"
 #include "ui/translations.h"
@@ -74,10 +75,12 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
     }
     // Without this, QApplication aborts when the display can't be opened; with it Qt falls back to
     // the offscreen platform, which we take as "no display". A platform the user chose is kept.
+    // X11 (XWayland on a Wayland desktop) first: there the label window may keep itself above
+    // other windows and in the corner it asks for, which Wayland leaves to the compositor.
     const bool platformChosenHere = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     if (platformChosenHere) {
         qputenv("QT_QPA_PLATFORM",
-                qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "xcb;offscreen" : "wayland;xcb;offscreen");
+                qEnvironmentVariableIsEmpty("DISPLAY") ? "wayland;offscreen" : "xcb;wayland;offscreen");
     }
     // The X11 shared-memory backing store waits on a round trip to the server before each repaint:
     // most of the icon's wakeups. Plain image transfer costs nothing noticeable for a 22 px icon.
@@ -126,9 +129,17 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
     warnIfSettingsCannotBeSaved(*store);
     // Not the same as the tray's lock: a terminal clock with a voice may be the one speaking.
     const std::unique_ptr<SpeakingLock> lock = speakingLockFor(options.speech, directory);
+    // Only X11 embeds a tray icon in a tray host that comes later.
+    const auto iconStart = QGuiApplication::platformName() == u"xcb"
+                               ? ClockTray::IconStart::AtOnce
+                               : ClockTray::IconStart::WithFirstTrayHost;
     DaziviruVuzudIdi application(*store, makeAnnouncer(options.speech, *store, lock.get(), &systemNow),
                                  {&systemNow, &systemPreferredLanguages,
-                                  &QSystemTrayIcon::isSystemTrayAvailable, &QDesktopServices::openUrl});
+                                  &QSystemTrayIcon::isSystemTrayAvailable, iconStart,
+                                  &QDesktopServices::openUrl});
+    const StatusNotifierHosts trayHosts(QDBusConnection::sessionBus());
+    QObject::connect(&trayHosts, &StatusNotifierHosts::hostRegistered, &application.clockTray(),
+                     &ClockTray::trayHostAppeared);
     QObject::connect(&instance, &SingleInstance::openSettingsRequested, &application,
                      &DaziviruVuzudIdi::openAlarmSettings);
     const int status = QApplication::exec();

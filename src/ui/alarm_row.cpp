@@ -45,6 +45,17 @@ QLineEdit* makeTimeField(const QString& objectName, const QString& accessibleNam
     return field;
 }
 
+// Moves the item's widgets, or those of its nested layout, to the end of their parent's children.
+void raiseInLayoutOrder(QLayoutItem* item) {
+    if (QWidget* widget = item->widget()) {
+        widget->raise();
+    } else if (QLayout* layout = item->layout()) {
+        for (int i = 0; i < layout->count(); ++i) {
+            raiseInLayoutOrder(layout->itemAt(i));
+        }
+    }
+}
+
 QLabel* makeIconLabel(Symbol symbol, const QString& objectName, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(objectName);
@@ -67,6 +78,30 @@ void setTextIfDifferent(QLineEdit* field, const QString& text) {
     }
 }
 
+// Each change is announced to screen readers, so only a different text is set.
+void setAccessibleNameIfDifferent(QWidget* control, const QString& name) {
+    if (control->accessibleName() != name) {
+        control->setAccessibleName(name);
+    }
+}
+
+void setAccessibleDescriptionIfDifferent(QWidget* control, const QString& description) {
+    if (control->accessibleDescription() != description) {
+        control->setAccessibleDescription(description);
+    }
+}
+
+// The alarm as a screen reader names it: "07:30 釣り大会", a long title cut short, on one line.
+QString alarmCaption(const AlarmModel& alarm) {
+    constexpr qsizetype kTitleLength = 30;
+    QString title = alarm.title.simplified();
+    if (title.size() > kTitleLength) {
+        title.truncate(title.at(kTitleLength - 1).isHighSurrogate() ? kTitleLength - 1 : kTitleLength);
+        title += u'…';
+    }
+    return QStringLiteral("%1:%2 %3").arg(alarm.hour, alarm.minutes, title).trimmed();
+}
+
 } // namespace
 
 AlarmRow::AlarmRow(const QUuid& alarmId, int occurrence, QWidget* parent)
@@ -81,7 +116,6 @@ AlarmRow::AlarmRow(const QUuid& alarmId, int occurrence, QWidget* parent)
     setObjectName(QStringLiteral("alarmRow"));
 
     enabled_->setObjectName(QStringLiteral("enabledCheckBox"));
-    enabled_->setAccessibleName(tr("アラーム有効"));
 
     title_->setPlaceholderText(tr("アラーム内容"));
 
@@ -103,6 +137,10 @@ AlarmRow::AlarmRow(const QUuid& alarmId, int occurrence, QWidget* parent)
     row->addLayout(time);
     row->addLayout(title, 1);
     row->addWidget(delete_);
+    // Screen readers list a row's controls in the order of its children: made left to right.
+    for (int i = 0; i < row->count(); ++i) {
+        raiseInLayoutOrder(row->itemAt(i));
+    }
 
     // clicked and textEdited come from the user only, so showing stored values writes nothing back.
     connect(enabled_, &QCheckBox::clicked, this,
@@ -121,11 +159,19 @@ void AlarmRow::showAlarm(const AlarmModel& alarm) {
     setTextIfDifferent(hour_, alarm.hour);
     setTextIfDifferent(minutes_, alarm.minutes);
     setTextIfDifferent(title_, alarm.title);
-    // The button shows only an icon; a screen reader says which alarm it deletes.
-    const QString deleteName = tr("アラーム %1:%2 を削除").arg(alarm.hour, alarm.minutes);
-    if (delete_->accessibleName() != deleteName) {
-        delete_->setAccessibleName(deleteName);
+    const QString caption = alarmCaption(alarm);
+    setAccessibleNameIfDifferent(this, tr("アラーム %1").arg(caption));
+    setAccessibleNameIfDifferent(enabled_, tr("アラーム %1 有効").arg(caption));
+    // The fields keep their own names, which say what is typed in them.
+    for (QWidget* field : {hour_, minutes_, title_}) {
+        setAccessibleDescriptionIfDifferent(field, tr("アラーム %1").arg(caption));
     }
+    // The button shows only an icon; a screen reader says which alarm it deletes.
+    setAccessibleNameIfDifferent(delete_, tr("アラーム %1 を削除").arg(caption));
+}
+
+void AlarmRow::editHour() {
+    hour_->setFocus(Qt::OtherFocusReason);
 }
 
 QList<QWidget*> AlarmRow::focusOrder() const {

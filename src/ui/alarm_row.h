@@ -24,8 +24,11 @@ public:
     [[nodiscard]] int occurrence() const { return occurrence_; }
 
     // Shows the alarm's values. A field that already shows its value is left alone, so the one
-    // being typed in keeps its cursor and selection.
+    // being typed in keeps its cursor and selection. Each control's accessible name or description
+    // tells its alarm by time and title, so a screen reader can tell the rows apart.
     void showAlarm(const AlarmModel& alarm);
+    // Puts the keyboard focus in the hour field, for a new alarm's time to be typed.
+    void editHour();
 
     // The controls Tab visits, left to right.
     [[nodiscard]] QList<QWidget*> focusOrder() const;

@@ -111,7 +111,18 @@ void AlarmSettingsView::reload() {
 void AlarmSettingsView::addAlarm() {
     AlarmList alarms = store_.alarms();
     alarms.prepend(AlarmModel::makeNew());
+    // From the button, the keyboard goes on to the new alarm's time; a click while another alarm
+    // is being edited leaves that one's field the focus.
+    QWidget* focus = window()->focusWidget();
+    const bool editing = focus != nullptr && canvas_->isAncestorOf(focus);
     save(alarms);
+    if (editing || keys_.empty() || keys_.front().id != alarms.front().id) {
+        return; // or the store did not take it
+    }
+    scrollArea_->verticalScrollBar()->setValue(0);
+    if (AlarmRow* row = rows_.value(keys_.front())) {
+        row->editHour();
+    }
 }
 
 void AlarmSettingsView::deleteAlarm(const QUuid& id) {
@@ -300,10 +311,12 @@ bool AlarmSettingsView::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-// Tab follows reading order: the add button, then each row left to right, top to bottom.
+// Tab follows reading order: the add button, then each row left to right, top to bottom. Screen
+// readers list the rows in the order of the canvas's children, so that follows it too.
 void AlarmSettingsView::chainTabOrder(const std::vector<AlarmRow*>& rows) {
     QWidget* previous = addButton_;
     for (AlarmRow* row : rows) {
+        row->raise();
         for (QWidget* control : row->focusOrder()) {
             QWidget::setTabOrder(previous, control);
             previous = control;

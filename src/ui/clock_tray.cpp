@@ -21,25 +21,20 @@ Q_LOGGING_CATEGORY(lcTray, "variredu.tray", QtInfoMsg)
 
 } // namespace
 
-ClockTray::ClockTray(const TimerModel& model, QMenu& menu, TrayAvailable trayAvailable, QObject* parent)
+ClockTray::ClockTray(const TimerModel& model, QMenu& menu, TrayAvailable trayAvailable, IconStart iconStart,
+                     QObject* parent)
     : QObject(parent)
     , model_(model)
     , menu_(menu)
     , trayAvailable_(std::move(trayAvailable))
-    , notifier_(model)
-    , trayIcon_(std::make_unique<QSystemTrayIcon>()) {
-    trayIcon_->setContextMenu(&menu_);
-    // The context menu comes up by itself; a plain left click brings it up too.
-    connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger) {
-                    menu_.popup(QCursor::pos());
-                }
-            });
+    , notifier_(model) {
     connect(&notifier_, &ChangeNotifier::changed, this, &ClockTray::refresh);
     refresh();
-    // Shown even without a tray host: the icon is embedded when one starts later.
-    trayIcon_->show();
+    if (iconStart == IconStart::AtOnce) {
+        makeTrayIcon();
+    } else {
+        qCDebug(lcTray) << "the icon waits for a D-Bus tray host";
+    }
 
     // A child, so the tray's timers can be found; as a member it leaves the children before the
     // parent would delete them.
@@ -55,9 +50,33 @@ QWidget* ClockTray::labelWindow() const {
     return labelWindow_ && labelWindow_->isVisible() ? labelWindow_.get() : nullptr;
 }
 
+void ClockTray::makeTrayIcon() {
+    trayIcon_ = std::make_unique<QSystemTrayIcon>();
+    trayIcon_->setContextMenu(&menu_);
+    // The context menu comes up by itself; a plain left click brings it up too.
+    connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    menu_.popup(QCursor::pos());
+                }
+            });
+    handIconOver();
+    // Shown even without a tray host: the icon is embedded when one starts later.
+    trayIcon_->show();
+    qCDebug(lcTray) << "tray icon made";
+}
+
+void ClockTray::trayHostAppeared() {
+    if (!trayIcon_) {
+        makeTrayIcon();
+    }
+    checkTray();
+}
+
 void ClockTray::checkTray() {
     sinceTrayCheck_.start();
-    if (trayAvailable_()) {
+    // Without an icon, Qt is not asked: asking would make its choice of tray for good.
+    if (trayIcon_ && trayAvailable_()) {
         checksWithoutTray_ = 0;
         labelWindow_.reset();
         // From now on refresh() checks on the model's ticks: a timer of its own would wake the
@@ -98,11 +117,18 @@ void ClockTray::refresh() {
         return; // most ticks: hosts pay for every new icon, so nothing is handed over
     }
     label_ = label;
+    if (trayIcon_) {
+        handIconOver();
+    }
+    if (labelWindow_) {
+        labelWindow_->setLabel(label_);
+    }
+}
+
+void ClockTray::handIconOver() {
+    const ZuduzirEraz& vt = model_.vt();
     trayIcon_->setToolTip(label_);
     trayIcon_->setIcon(clockIcon(vt.hour(), vt.minute()));
     ++iconUpdates_;
     qCDebug(lcTray) << "icon handed over:" << label_;
-    if (labelWindow_) {
-        labelWindow_->setLabel(label_);
-    }
 }

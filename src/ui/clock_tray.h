@@ -19,6 +19,9 @@ class TimerModel;
 // The clock's place on the desktop: a tray icon showing the Valdrian time (the label "VT: HH:MM" as
 // its tooltip), and, when no tray host shows up, a small label window instead. Displays only what
 // the model says; a new icon is handed to the tray only when the HH:MM text changes.
+// Qt chooses once per process, when the first tray icon is made, between the D-Bus tray
+// (StatusNotifierItem) and X11's own (XEmbed), and a D-Bus tray not there then is never used. So
+// where X11 can't embed the icon, it is made only once a D-Bus tray host has appeared.
 class ClockTray : public QObject {
     Q_OBJECT
 
@@ -29,14 +32,21 @@ public:
     // ...and after this many checks without one (about 30 s) the label window is shown.
     static constexpr int kChecksBeforeLabelWindow = 6;
 
+    enum class IconStart {
+        AtOnce,            // X11: the icon is embedded in a tray host that starts later
+        WithFirstTrayHost, // elsewhere: when trayHostAppeared() is first called
+    };
+
     // menu: shown from the tray icon and from the label window; not owned.
-    ClockTray(const TimerModel& model, QMenu& menu, TrayAvailable trayAvailable, QObject* parent = nullptr);
+    ClockTray(const TimerModel& model, QMenu& menu, TrayAvailable trayAvailable, IconStart iconStart,
+              QObject* parent = nullptr);
     ~ClockTray() override;
 
     [[nodiscard]] QString label() const { return label_; }
     // Icons handed to the tray so far, the first one (at construction) included.
     [[nodiscard]] int iconUpdates() const { return iconUpdates_; }
-    [[nodiscard]] const QSystemTrayIcon& trayIcon() const { return *trayIcon_; }
+    // Null until made.
+    [[nodiscard]] const QSystemTrayIcon* trayIcon() const { return trayIcon_.get(); }
     // The label window while it is shown, else null.
     [[nodiscard]] QWidget* labelWindow() const;
 
@@ -45,8 +55,12 @@ public slots:
     // kChecksBeforeLabelWindow checks without one. Run by a timer until a tray host is first seen,
     // then on the model's ticks; tests call it directly.
     void checkTray();
+    // A D-Bus tray host is there now: the icon is made if it waited for one, and the label window goes.
+    void trayHostAppeared();
 
 private:
+    void makeTrayIcon();
+    void handIconOver();
     void refresh();
 
     const TimerModel& model_;

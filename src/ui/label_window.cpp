@@ -17,6 +17,10 @@ LabelWindow::LabelWindow(QMenu& menu, QWidget* parent)
     setAccessibleName(tr("ヴァルドリア時間の時計"));
     // It stands in for a tray item: showing or updating it must not take the focus from the game.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // Wayland compositors activate each window they show, unless it takes no focus at all.
+    if (QGuiApplication::platformName().startsWith(u"wayland")) {
+        setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    }
 
     QFont font = label_->font();
     font.setBold(true);

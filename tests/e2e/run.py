@@ -164,9 +164,8 @@ CLI = [  # arguments, run in the zone after TZ= or else at +14:00 (which must no
 APP = "io.github.variredu_divar.VarireduDivar"
 DESKTOP, METAINFO = f"/share/applications/{APP}.desktop", f"/share/metainfo/{APP}.metainfo.xml"
 INSTALLED = ["/bin/variredu-divar", DESKTOP, METAINFO, f"/share/icons/hicolor/scalable/apps/{APP}.svg",
-             f"/share/icons/hicolor/48x48/apps/{APP}.png", "/share/variredu-divar/translations/variredu-divar_en.qm",
-             "/share/man/man1/variredu-divar.1.gz", "/share/doc/variredu-divar/copyright",
-             "/share/doc/variredu-divar/changelog.gz"]
+             f"/share/icons/hicolor/48x48/apps/{APP}.png", "/share/man/man1/variredu-divar.1.gz",
+             "/share/doc/variredu-divar/copyright", "/share/doc/variredu-divar/changelog.gz"]
 
 
 # What is missing of an install under PREFIX, and what the desktop's validators find wrong in it
@@ -387,8 +386,8 @@ def close(display, window, add=False):
     return bool(window) and until(lambda: not find(display, "settings"), 10)
 
 
-def desktop_clock(name, display, settings=b""):
-    env, path = home(name, settings, f"LANG=ja_JP.UTF-8 DISPLAY={display}")
+def desktop_clock(name, display, settings=b"", words=""):
+    env, path = home(name, settings, f"LANG=ja_JP.UTF-8 DISPLAY={display} {words}")
     return env, path, Proc([BIN, "--speech-engine", "none"], env)
 
 
@@ -517,18 +516,60 @@ def hostile_lane():
                                                 [e for e in p.err if e.startswith("variredu-divar:")], p.stop()))
 
 
+# A Wayland compositor without a screen, or a session bus, with its socket in a directory of its own
+# (ended with the group); the socket's path.
+def server(args, name):
+    run_dir = tempfile.mkdtemp(dir=WORK)
+    Proc([a.format(run_dir) for a in args], dict(os.environ, XDG_RUNTIME_DIR=run_dir))
+    until(lambda: os.path.exists(f"{run_dir}/{name}"), 10)
+    return f"{run_dir}/{name}"
+
+
+def weston():
+    return server(["weston", "--backend=headless-backend.so", "--socket=wl", "--idle-time=0"], "wl")
+
+
+def session_bus():
+    return "unix:path=" + server(["dbus-daemon", "--session", "--nofork", "--address=unix:path={}/bus"], "bus")
+
+
 def label_lane():
     display = xvfb()
-    _, _, p = desktop_clock("label", display)
+    _, _, p = desktop_clock("label", display, b"", f"WAYLAND_DISPLAY={weston()}")
     label = until(lambda: find(display, "label"), 45)
-    if check("desktop without a tray: the label window appears", True, bool(label)):
+    if check("desktop without a tray, WAYLAND_DISPLAY set as well: the label window appears on X11", True, bool(label)):
         above = b"_NET_WM_STATE_ABOVE" in x(display, "xprop", "-id", str(label[0].id), "_NET_WM_STATE")
         check("desktop without a tray: the label window stays on top, follows the minute, opens the menu on a click; "
               "SIGTERM ends it with 0", (True, True, True, 0),
               (above, changes(display, label[0]), choose(display, label[0], ["Escape"]), p.stop()))
 
 
-# ---- speech ---------------------------------------------------------------------------------------
+# A panel showing tray items over D-Bus (tests/e2e/sni_watcher.py, a stand-in) starts after the clock,
+# natively on Wayland, where nothing else shows its icon: all at once, or its name first and its host
+# on SIGUSR1 once it was asked for one. Then it restarts.
+def panel(env, *args):
+    return Proc(["/usr/bin/python3", os.path.dirname(os.path.abspath(__file__)) + "/sni_watcher.py", *args], env)
+
+
+def registered(panel):  # the clock's item, within 10 s
+    return until(lambda: any(line.startswith("item ") for line in panel.out), 10)
+
+
+def panel_lane():
+    wayland = weston()
+    for late in ("panel", "host"):
+        env, _ = home(f"late {late}", b"", f"LANG=ja_JP.UTF-8 WAYLAND_DISPLAY={wayland} QT_LOGGING_RULES="
+                      f"variredu.tray.debug=true DBUS_SESSION_BUS_ADDRESS={session_bus()}")
+        p = Proc([BIN, "--speech-engine", "none"], env)
+        waiting = until(lambda: any("waits for a D-Bus tray host" in line for line in p.err), 30)
+        first = panel(env, *["--host-later"] * (late == "host"))
+        if late == "host" and until(lambda: "asked False" in first.out, 10):
+            first.send_signal(signal.SIGUSR1)
+        came = registered(first)
+        first.stop(signal.SIGKILL)
+        check(f"desktop on Wayland, a late {late}: the clock's tray item registers within 10 s, and again within 10 s "
+              "of the panel's restart; SIGTERM ends it with 0", (True, True, True, 0),
+              (bool(waiting), bool(came), bool(registered(panel(env))), p.stop()))
 
 # Each row has a speech-dispatcher of its own whose one module records each text, with its language,
 # once it has spoken it to its end: at once, but "long" takes 5 s.
@@ -685,10 +726,10 @@ def package():
 
 GROUPS = {"cli": cli, "package": package,
           "terminal": lambda: together([lambda r=r: terminal_row(*r) for r in terminal_rows()]),
-          "desktop": lambda: together([tray_lane, stored_lane, hostile_lane, label_lane]),
+          "desktop": lambda: together([tray_lane, stored_lane, hostile_lane, label_lane, panel_lane]),
           "speech": lambda: together([lambda r=r: speech_row(*r) for r in SPEECH] + [relaunch_row] +
                                      [lambda e=e: beside_row(e) for e in ("none", "stdout", "qt:speechd")])}
-TOOLS = {"desktop": ["Xvfb", "trayer", "xdotool", "xwininfo", "xprop", "import"],
+TOOLS = {"desktop": ["Xvfb", "trayer", "xdotool", "xwininfo", "xprop", "import", "weston", "dbus-daemon"],
          "speech": ["speech-dispatcher", "espeak-ng", "Xvfb", "trayer", "xdotool", "xwininfo",
                     "/usr/lib/*/qt6/plugins/texttospeech/*speechd*"],
          "package": ["cpack", "lintian", "apt-get", "dpkg", "desktop-file-validate", "appstreamcli"]}

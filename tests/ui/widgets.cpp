@@ -84,7 +84,8 @@ struct Window {
 // Each row edits and deletes its own alarm, also when another alarm has its id (a hand-edited list
 // may) or another process deleted it meanwhile. The list is written back at every keystroke and
 // rows come and go around the field being typed in: it keeps the focus and the cursor. New alarms
-// go on top, switched off, first after the add button in the Tab order.
+// go on top, switched off, first after the add button in the Tab order; added from the keyboard,
+// the focus goes to the new one's hour.
 TEST(AlarmWindow, RowsKeepTheirAlarmFocusAndCursorWhileTheListChanges) {
     for (const bool goneBehind : {false, true}) {
         SCOPED_TRACE(goneBehind ? "B gone behind" : "B has A's id");
@@ -111,6 +112,10 @@ TEST(AlarmWindow, RowsKeepTheirAlarmFocusAndCursorWhileTheListChanges) {
         in<QPushButton>(&w.view, "addAlarmButton")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), in<QCheckBox>(w.rows()[0], "enabledCheckBox"));
+        // Added from the keyboard, the new alarm's time can be typed at once.
+        in<QPushButton>(&w.view, "addAlarmButton")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_EQ(QApplication::focusWidget(), in(w.rows()[0], "hourField"));
     }
 }
 
@@ -222,7 +227,8 @@ struct App {
     DaziviruVuzudIdi app{*settings.store,
                          std::make_unique<NullSpeechOutput>(),
                          {[this] { return now; }, [] { return QStringList{u"ja-JP"_s}; },
-                          [this] { return trayHost; }, std::bind_front(&App::browse, this)}};
+                          [this] { return trayHost; }, ClockTray::IconStart::AtOnce,
+                          std::bind_front(&App::browse, this)}};
 };
 
 // The store is written behind the menu's back (by the window or another process): the marks
@@ -263,7 +269,7 @@ TEST(Tray, ShowsEachMinuteOnceAndALabelWindowWhileNoTrayHostShowsUp) {
     const char* shown = "...........WWWWWWWWWW.................";
     // clang-format on
     App a;
-    EXPECT_TRUE(a.tray().trayIcon().isVisible()); // for a tray host that starts later
+    EXPECT_TRUE(a.tray().trayIcon()->isVisible()); // for a tray host that starts later
     QSet<QString> labels{a.tray().label()};
     for (int i = 0; host[i] != 0; ++i) {
         a.now = realAt(23, 58, 0) + 0.4 * i;
@@ -273,12 +279,12 @@ TEST(Tray, ShowsEachMinuteOnceAndALabelWindowWhileNoTrayHostShowsUp) {
         a.tray().checkTray();
         const QString label = clockLabel(ZuduzirEraz(a.now));
         labels.insert(label);
-        EXPECT_EQ(a.tray().label() + a.tray().trayIcon().toolTip(), label + label);
+        EXPECT_EQ(a.tray().label() + a.tray().trayIcon()->toolTip(), label + label);
         ASSERT_EQ(a.tray().iconUpdates(), labels.size()) << label.toStdString();
         const QWidget* win = a.tray().labelWindow();
         EXPECT_EQ(win ? win->findChild<QLabel*>()->text() : u"."_s, shown[i] == 'W' ? label : u"."_s) << i;
     }
-    EXPECT_EQ(a.tray().trayIcon().icon().pixmap(QSize(22, 22), 2).toImage(),
+    EXPECT_EQ(a.tray().trayIcon()->icon().pixmap(QSize(22, 22), 2).toImage(),
               clockPixmap(0, 3, 22, 2).toImage());
     const auto top = [](int hour, int minute) {
         return clockPixmap(hour, minute, 22, 1).toImage().copy(0, 0, 22, 11);
@@ -330,16 +336,36 @@ TEST(Application, CarriesOutTheMenuCommands) {
     EXPECT_EQ(QCoreApplication::exec(), 0);
 }
 
-// Screen readers said "button" and "text" for every control, and English ears got Japanese names.
-// The texts are written in Japanese; any other first language, or none, reads English.
+// What a screen reader reads of a row, through the accessibility tree: its name, then each control's
+// name (and description), in the tree's order.
+QString readRow(QAccessibleInterface* row) {
+    QStringList texts{row->text(QAccessible::Name) + u':'};
+    for (int i = 0; i < row->childCount(); ++i) {
+        const QString description = row->child(i)->text(QAccessible::Description);
+        texts << row->child(i)->text(QAccessible::Name) +
+                     (description.isEmpty() ? u""_s : u" / "_s + description);
+    }
+    texts.removeAll(u""_s);
+    return texts.join(u'|');
+}
+
+// Screen readers said "button" and "text" for every control, and English ears got Japanese names;
+// every row's controls had the same names, and the rows came in the wrong order. The texts are
+// written in Japanese; any other first language, or none, reads English.
 TEST(Translations, ControlsAreNamedInTheFirstLanguageOrEnglish) {
+    const char* longTitle = "釣り大会、港で全員集合。竿とバケツは各自持参で、雨天決行です。遅れないように";
     // clang-format off
+    const std::pair<const char*, const char*> rows[] = { // the second after 07 became 078
+        {"アラーム 07:30 釣り大会、港で全員集合。竿とバケツは各自持参で、雨天決行です…:|"
+         "アラーム 07:30 釣り大会、港で全員集合。竿とバケツは各自持参で、雨天決行です… 有効|アラームの時 / ",
+         "Alarm 07:30 釣り大会、港で全員集合。竿とバケツは各自持参で、雨天決行です…:|"
+         "Alarm 07:30 釣り大会、港で全員集合。竿とバケツは各自持参で、雨天決行です… enabled|Alarm hour / "},
+        {"アラーム 23:05:|アラーム 23:05 有効|アラームの時 / アラーム 23:05|:|アラームの分 / アラーム 23:05|"
+         "アラーム内容 / アラーム 23:05|アラーム 23:05 を削除",
+         "Alarm 23:05:|Alarm 23:05 enabled|Alarm hour / Alarm 23:05|:|Alarm minute / Alarm 23:05|"
+         "Alarm text / Alarm 23:05|Delete alarm 23:05"},
+    };
     const std::tuple<const char*, const char*, const char*> names[] = {
-        {"enabledCheckBox", "アラーム有効", "Alarm Enabled"},
-        {"hourField", "アラームの時", "Alarm hour"},
-        {"minutesField", "アラームの分", "Alarm minute"},
-        {"titleField", "アラーム内容", "Alarm text"},
-        {"deleteButton", "アラーム 23:05 を削除", "Delete alarm 23:05"}, // after 07 became 078
         {"addAlarmButton", "アラームを追加", "Add alarm"},
         {"alarmScrollArea", "アラーム一覧", "Alarm list"},
         {"clockLabelWindow", "ヴァルドリア時間の時計", "Valdrian time clock"},
@@ -350,12 +376,26 @@ TEST(Translations, ControlsAreNamedInTheFirstLanguageOrEnglish) {
           std::pair{QStringList{"en-US", "ja"}, false}, std::pair{QStringList{}, false}}) {
         SCOPED_TRACE(languages.join(u',').toStdString());
         installTranslations(*qApp, languages);
-        Window w({alarmAt("07", "05")});
+        Window w({alarmAt("07", "05"), alarmAt("07", "30", longTitle)});
         new LabelWindow(*new QMenu(&w.view), &w.view);
-        QTest::keyClicks(in(&w.view, "hourField"), "8");
+        QTest::keyClicks(in(w.rows()[0], "hourField"), "8");
         for (const auto& [object, ja, en] : names) {
             auto* control = QAccessible::queryAccessibleInterface(in<QWidget>(&w.view, object));
             EXPECT_EQ(control->text(QAccessible::Name), QString::fromUtf8(japanese ? ja : en)) << object;
+        }
+        // Reordered behind the window's back: the row made first is now the second on screen.
+        const AlarmList stored = w.settings.store->alarms();
+        ASSERT_TRUE(w.settings.store->setAlarms({stored[1], stored[0]}));
+        w.view.reload();
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(in<QWidget>(&w.view, "alarmRows"));
+        QStringList read;
+        for (int i = 0; i < list->childCount(); ++i) {
+            read << readRow(list->child(i));
+        }
+        ASSERT_EQ(read.size(), 2);
+        for (int i = 0; i < 2; ++i) { // the start of each
+            const QString expected = QString::fromUtf8(japanese ? rows[i].first : rows[i].second);
+            EXPECT_EQ(read[i].left(expected.size()).toStdString(), expected.toStdString());
         }
         if (!japanese) { // no text a person reads is left untranslated: menu, titles, About, labels
             const App a;
