@@ -1,6 +1,7 @@
 #include "alarms/alarm_model.h"
 #include "alarms/settings_store.h"
 #include "clock/timer_model.h"
+#include "clock/upcoming.h"
 #include "clock/valdrian_time.h"
 #include "support.h"
 
@@ -106,7 +107,8 @@ void BM_TickSameMinute(benchmark::State& state) {
 }
 BENCHMARK(BM_TickSameMinute);
 
-// Every tick crosses a minute (13:44 <-> 13:45), so each reads the alarm setting and the alarm list.
+// Every tick crosses a minute (13:44 <-> 13:45), so each reads the settings and the alarm list, and
+// finds what comes next for the tooltip.
 void BM_TickMinuteChange(benchmark::State& state) {
     const int count = int(state.range(0));
     const int due = int(state.range(1));
@@ -129,6 +131,18 @@ BENCHMARK(BM_TickMinuteChange)
     ->Args({1000, 0})
     ->Args({1000, 1})
     ->Unit(benchmark::kMicrosecond);
+
+// The tooltip's part of a minute change: the next alarm of the list, from the list as read.
+void BM_NextAlarm(benchmark::State& state) {
+    const AlarmList alarms = makeAlarms(int(state.range(0)), 1);
+    auto afterMs = static_cast<std::int64_t>(realAt(13, 44) * 1000);
+    for (auto _ : state) {
+        std::optional<UpcomingAlarm> next = nextAlarm(alarms, afterMs);
+        benchmark::DoNotOptimize(next);
+        afterMs += 2917; // a Valdrian minute on
+    }
+}
+BENCHMARK(BM_NextAlarm)->ArgName("alarms")->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 void BM_DecodeAlarmList100(benchmark::State& state) {
     const QString text = encodeAlarmList(makeAlarms(100, 0)).value();

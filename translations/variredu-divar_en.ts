@@ -106,4 +106,31 @@
         <translation>A tray clock showing Valdrian time (VT), with a spoken hourly time signal and alarms.</translation>
     </message>
 </context>
+<context>
+    <name>UpcomingText</name>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 分</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>次のアラーム: %1 %2、あと %3</source>
+        <translation>Next alarm: %1 at %2, in %3</translation>
+    </message>
+    <message>
+        <source>次の時報: %1 %2、あと %3</source>
+        <translation>Next time signal: %1 at %2, in %3</translation>
+    </message>
+    <message>
+        <source>この時刻は来ません</source>
+        <translation>This time never comes</translation>
+    </message>
+    <message>
+        <source>実時間で次は %1、%2、%3</source>
+        <translation>Next in real time: %1, %2, %3</translation>
+    </message>
+</context>
 </TS>

@@ -13,6 +13,7 @@ DaziviruVuzudIdi::DaziviruVuzudIdi(SettingsStore& store, std::unique_ptr<SpeechO
     : QObject(parent)
     , store_(store)
     , openUrl_(std::move(seams.openUrl))
+    , clock_(seams.clock)
     , timerModel_(std::make_unique<TimerModel>(std::move(seams.clock), std::move(speech),
                                                std::move(seams.preferredLanguages), store))
     , menuView_(std::make_unique<MenuView>(*timerModel_))
@@ -28,7 +29,7 @@ DaziviruVuzudIdi::~DaziviruVuzudIdi() = default;
 
 void DaziviruVuzudIdi::openAlarmSettings() {
     if (!window_) {
-        window_ = std::make_unique<AlarmSettingsWindow>(store_);
+        window_ = std::make_unique<AlarmSettingsWindow>(store_, clock_);
     }
     window_->showAndActivate();
 }

@@ -50,6 +50,7 @@ public slots:
 private:
     SettingsStore& store_;
     std::function<bool(const QUrl&)> openUrl_;
+    TimerModel::Clock clock_; // also the settings window's
     std::unique_ptr<TimerModel> timerModel_;
     std::unique_ptr<MenuView> menuView_;
     std::unique_ptr<ClockTray> clockTray_;

@@ -4,7 +4,19 @@
 #include "alarms/settings_store.h"
 #include "clock/announcements.h"
 
+#include <cmath>
+
 namespace keys = settings_keys;
+
+namespace {
+
+// Rounded up: the millisecond that holds the instant may still read the minute before, which would
+// then count as still to come.
+std::int64_t toMilliseconds(double seconds) {
+    return static_cast<std::int64_t>(std::ceil(seconds * 1000.0));
+}
+
+} // namespace
 
 bool isAlarmDue(const AlarmModel& alarm, std::int64_t hour, std::int64_t minute) {
     return alarm.enabled && parseBase10(alarm.hour) == hour && parseBase10(alarm.minutes) == minute;
@@ -16,12 +28,15 @@ TimerModel::TimerModel(Clock clock, std::unique_ptr<SpeechOutput> speech,
     , store_(store)
     , clock_(std::move(clock))
     , preferredLanguages_(std::move(preferredLanguages))
-    , vt_(clock_())
+    , now_(clock_())
+    , vt_(now_)
     , speechSynthesizer_(std::move(speech)) {
     // The timer is a member: it stops when the model goes, so no tick outlives it.
     timer_.setInterval(1000);
     connect(&timer_, &QTimer::timeout, this, &TimerModel::tick);
     timer_.start();
+    // After the timer started: a long list read here must not push the first tick back.
+    updateUpcoming(alarmsIfOn());
 }
 
 TimerModel::~TimerModel() {
@@ -34,6 +49,7 @@ bool TimerModel::enableTimeSignal() const {
 
 void TimerModel::setEnableTimeSignal(bool on) {
     store_.writeBool(keys::kEnableTimeSignal, on);
+    updateUpcoming(alarmsIfOn());
 }
 
 bool TimerModel::enableAlarm() const {
@@ -42,6 +58,7 @@ bool TimerModel::enableAlarm() const {
 
 void TimerModel::setEnableAlarm(bool on) {
     store_.writeBool(keys::kEnableAlarm, on);
+    updateUpcoming(alarmsIfOn());
 }
 
 AlarmList TimerModel::alarms() const {
@@ -50,10 +67,27 @@ AlarmList TimerModel::alarms() const {
 
 void TimerModel::setAlarms(const AlarmList& alarms) {
     store_.setAlarms(alarms);
+    updateUpcoming(alarmsIfOn());
+}
+
+std::optional<AlarmList> TimerModel::alarmsIfOn() const {
+    return enableAlarm() ? std::optional(alarms()) : std::nullopt;
+}
+
+void TimerModel::updateUpcoming(const std::optional<AlarmList>& alarms) {
+    const std::int64_t nowMs = toMilliseconds(now_);
+    Upcoming next{nowMs, alarms ? nextAlarm(*alarms, nowMs) : std::nullopt, std::nullopt};
+    if (enableTimeSignal()) {
+        next.timeSignal = nextTimeSignal(nowMs);
+    }
+    if (next != upcoming_) {
+        publish(upcoming_, std::move(next));
+    }
 }
 
 void TimerModel::tick() {
-    publish(vt_, ZuduzirEraz(clock_()));
+    now_ = clock_();
+    publish(vt_, ZuduzirEraz(now_));
     const std::int64_t minute = vt_.minute();
     const std::int64_t hour = vt_.hour();
     // Only a change of the minute announces; a late tick that lands on the same minute value in
@@ -62,14 +96,13 @@ void TimerModel::tick() {
         if (minute == 0) {
             announceTimeSignal();
         }
-        if (enableAlarm()) {
-            const AlarmList list = alarms();
-            for (const AlarmModel& alarm : list) {
-                if (isAlarmDue(alarm, hour, minute)) {
-                    announceAlarm(alarm);
-                }
+        const std::optional<AlarmList> list = alarmsIfOn();
+        for (const AlarmModel& alarm : list.value_or(AlarmList())) {
+            if (isAlarmDue(alarm, hour, minute)) {
+                announceAlarm(alarm);
             }
         }
+        updateUpcoming(list);
     }
     publish(minutes_, minute);
     publish(hours_, hour);

@@ -2,6 +2,7 @@
 
 #include "alarms/alarm_model.h"
 #include "clock/speech_output.h"
+#include "clock/upcoming.h"
 #include "clock/valdrian_time.h"
 
 #include <QObject>
@@ -33,6 +34,8 @@ public:
     [[nodiscard]] std::int64_t hours() const { return hours_; }
     [[nodiscard]] std::int64_t minutes() const { return minutes_; }
     [[nodiscard]] const ZuduzirEraz& vt() const { return vt_; }
+    // What will be said next, as of the last change of the minute or of the settings made here.
+    [[nodiscard]] const Upcoming& upcoming() const { return upcoming_; }
 
     // Read from and written to the store at each use, never cached here.
     [[nodiscard]] bool enableTimeSignal() const;
@@ -62,6 +65,9 @@ private:
         member = std::move(value);
     }
     void say(const QString& text, const QStringList& preferred);
+    // alarms: the list as just read when alarms are on, else none.
+    void updateUpcoming(const std::optional<AlarmList>& alarms);
+    [[nodiscard]] std::optional<AlarmList> alarmsIfOn() const;
 
     std::int64_t hours_ = 0;
     std::int64_t minutes_ = 0;
@@ -69,7 +75,9 @@ private:
     QTimer timer_;
     Clock clock_;
     PreferredLanguages preferredLanguages_;
+    double now_; // real seconds of the last reading
     ZuduzirEraz vt_;
+    Upcoming upcoming_;
     std::unique_ptr<SpeechOutput> speechSynthesizer_;
 };
 

@@ -4,18 +4,22 @@
 #include "alarms/time_text.h"
 #include "ui/alarm_row.h"
 #include "ui/symbol_icons.h"
+#include "ui/upcoming_text.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QStyle>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -55,9 +59,10 @@ int rowGap(const QWidget& view) {
 
 } // namespace
 
-AlarmSettingsView::AlarmSettingsView(SettingsStore& store, QWidget* parent)
+AlarmSettingsView::AlarmSettingsView(SettingsStore& store, Clock now, QWidget* parent)
     : QWidget(parent)
     , store_(store)
+    , now_(std::move(now))
     , addButton_(new QPushButton(symbolIcon(Symbol::Plus), tr("アラームを追加"), this))
     , saveFailedMessage_(new QLabel(this))
     , pages_(new QStackedWidget(this))
@@ -294,6 +299,7 @@ AlarmRow* AlarmSettingsView::makeRow(const RowKey& key) {
     connect(row, &AlarmRow::minutesEdited, this, &AlarmSettingsView::onMinutesEdited);
     connect(row, &AlarmRow::titleEdited, this, &AlarmSettingsView::onTitleEdited);
     connect(row, &AlarmRow::deleteClicked, this, &AlarmSettingsView::onDeleteClicked);
+    row->findChild<QWidget*>(QStringLiteral("clockIcon"))->installEventFilter(this);
     return row;
 }
 
@@ -308,7 +314,25 @@ bool AlarmSettingsView::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && (watched == canvas_ || watched == scrollArea_->viewport())) {
         placeRows();
     }
+    // Asked for when the pointer rests on a row's clock symbol, so the times are never stale.
+    if (event->type() == QEvent::ToolTip && watched->objectName() == QLatin1String("clockIcon")) {
+        if (const auto* row = qobject_cast<const AlarmRow*>(watched->parent());
+            row && showOccurrences(*row, static_cast<QHelpEvent*>(event)->globalPos())) {
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+bool AlarmSettingsView::showOccurrences(const AlarmRow& row, const QPoint& globalPos) {
+    const qsizetype index = indexOfKey_.value(RowKey{row.alarmId(), row.occurrence()}, -1);
+    if (index < 0) {
+        return false;
+    }
+    const auto nowMs = static_cast<std::int64_t>(std::floor(now_() * 1000.0));
+    QToolTip::showText(globalPos, occurrencesToolTip(shown_[index], nowMs),
+                       row.findChild<QWidget*>(QStringLiteral("clockIcon")));
+    return true;
 }
 
 // Tab follows reading order: the add button, then each row left to right, top to bottom. Screen

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QWidget>
+#include <functional>
 
 #include <vector>
 
@@ -25,7 +26,10 @@ class AlarmSettingsView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit AlarmSettingsView(SettingsStore& store, QWidget* parent = nullptr);
+    using Clock = std::function<double()>; // real seconds since the epoch
+
+    // now: read when a row's clock symbol is asked for its tooltip (the real times it comes next).
+    AlarmSettingsView(SettingsStore& store, Clock now, QWidget* parent = nullptr);
 
 public slots:
     // Shows the list as stored now, e.g. after another process changed it.
@@ -58,7 +62,10 @@ private:
     void retireRow(AlarmRow* row);
     void chainTabOrder(const std::vector<AlarmRow*>& rows);
 
+    [[nodiscard]] bool showOccurrences(const AlarmRow& row, const QPoint& globalPos);
+
     SettingsStore& store_;
+    Clock now_;
     QPushButton* addButton_;
     // Under the add bar while the last save failed: the changes are not saved, and why.
     QLabel* saveFailedMessage_;

@@ -5,9 +5,9 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-AlarmSettingsWindow::AlarmSettingsWindow(SettingsStore& store, QWidget* parent)
+AlarmSettingsWindow::AlarmSettingsWindow(SettingsStore& store, std::function<double()> now, QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , view_(new AlarmSettingsView(store, this)) {
+    , view_(new AlarmSettingsView(store, std::move(now), this)) {
     setObjectName(QStringLiteral("alarmSettingsWindow"));
     setWindowTitle(tr("アラーム設定"));
     setMinimumSize(kMinimumWidth, kMinimumHeight);

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class AlarmSettingsView;
 class SettingsStore;
 
@@ -14,7 +16,8 @@ public:
     static constexpr int kMinimumWidth = 480;
     static constexpr int kMinimumHeight = 360;
 
-    explicit AlarmSettingsWindow(SettingsStore& store, QWidget* parent = nullptr);
+    // now: real seconds since the epoch, for the times the alarms come next.
+    AlarmSettingsWindow(SettingsStore& store, std::function<double()> now, QWidget* parent = nullptr);
 
     // Shows the window with the list as stored now, raised and activated; an open one keeps its
     // maximised or normal state, a minimised one is restored.

@@ -3,6 +3,7 @@
 #include "clock/timer_model.h"
 #include "ui/clock_icon.h"
 #include "ui/label_window.h"
+#include "ui/upcoming_text.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -93,6 +94,7 @@ void ClockTray::checkTray() {
     if (!labelWindow_) {
         labelWindow_ = std::make_unique<LabelWindow>(menu_);
         labelWindow_->setLabel(label_);
+        labelWindow_->setToolTip(toolTip_);
         labelWindow_->adjustSize();
         // Where a tray would be: the top right corner of the screen's free area.
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -113,8 +115,19 @@ void ClockTray::refresh() {
     }
     const ZuduzirEraz& vt = model_.vt();
     const QString label = clockLabel(vt);
+    if (label == label_ && model_.upcoming() == upcoming_) {
+        return; // most ticks: hosts pay for every change, so nothing is handed over
+    }
+    upcoming_ = model_.upcoming();
+    toolTip_ = upcomingToolTip(label, upcoming_);
+    if (trayIcon_) {
+        trayIcon_->setToolTip(toolTip_);
+    }
+    if (labelWindow_) {
+        labelWindow_->setToolTip(toolTip_);
+    }
     if (label == label_) {
-        return; // most ticks: hosts pay for every new icon, so nothing is handed over
+        return;
     }
     label_ = label;
     if (trayIcon_) {
@@ -127,7 +140,7 @@ void ClockTray::refresh() {
 
 void ClockTray::handIconOver() {
     const ZuduzirEraz& vt = model_.vt();
-    trayIcon_->setToolTip(label_);
+    trayIcon_->setToolTip(toolTip_);
     trayIcon_->setIcon(clockIcon(vt.hour(), vt.minute()));
     ++iconUpdates_;
     qCDebug(lcTray) << "icon handed over:" << label_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clock/change_notifier.h"
+#include "clock/upcoming.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -16,9 +17,10 @@ class QMenu;
 class QSystemTrayIcon;
 class TimerModel;
 
-// The clock's place on the desktop: a tray icon showing the Valdrian time (the label "VT: HH:MM" as
-// its tooltip), and, when no tray host shows up, a small label window instead. Displays only what
-// the model says; a new icon is handed to the tray only when the HH:MM text changes.
+// The clock's place on the desktop: a tray icon showing the Valdrian time (the label "VT: HH:MM" and
+// what will be said next as its tooltip), and, when no tray host shows up, a small label window
+// instead. Displays only what the model says; a new icon is handed to the tray only when the HH:MM
+// text changes, a new tooltip only when it or what comes next changes.
 // Qt chooses once per process, when the first tray icon is made, between the D-Bus tray
 // (StatusNotifierItem) and X11's own (XEmbed), and a D-Bus tray not there then is never used. So
 // where X11 can't embed the icon, it is made only once a D-Bus tray host has appeared.
@@ -72,6 +74,8 @@ private:
     QTimer trayCheck_;
     QElapsedTimer sinceTrayCheck_;
     QString label_;
+    QString toolTip_;
+    Upcoming upcoming_;
     int iconUpdates_ = 0;
     int checksWithoutTray_ = 0;
 };

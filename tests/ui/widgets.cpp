@@ -33,6 +33,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTranslator>
 
 #include <gtest/gtest.h>
@@ -50,6 +51,11 @@ namespace keys = settings_keys;
 // A widget or action under `parent`, by its objectName.
 template <typename T = QLineEdit> T* in(const QObject* parent, const char* name) {
     return parent->findChild<T*>(QLatin1String(name));
+}
+
+// A label window's tooltip, "." when there is none.
+QString win_tip(const QWidget* win) {
+    return win ? win->toolTip() : u"."_s;
 }
 
 // The view in an active window on a store of its own holding `alarms`, writing with `writer`.
@@ -78,7 +84,10 @@ struct Window {
     }
     TempSettings settings;
     std::unique_ptr<SettingsStore> store;
-    AlarmSettingsView view{*store};
+    double now = 0;
+    AlarmSettingsView view{*store, [this] {
+                               return now;
+                           }};
 };
 
 // Each row edits and deletes its own alarm, also when another alarm has its id (a hand-edited list
@@ -280,6 +289,7 @@ TEST(Tray, ShowsEachMinuteOnceAndALabelWindowWhileNoTrayHostShowsUp) {
         const QString label = clockLabel(ZuduzirEraz(a.now));
         labels.insert(label);
         EXPECT_EQ(a.tray().label() + a.tray().trayIcon()->toolTip(), label + label);
+        EXPECT_EQ(win_tip(a.tray().labelWindow()), shown[i] == 'W' ? label : u"."_s) << i;
         ASSERT_EQ(a.tray().iconUpdates(), labels.size()) << label.toStdString();
         const QWidget* win = a.tray().labelWindow();
         EXPECT_EQ(win ? win->findChild<QLabel*>()->text() : u"."_s, shown[i] == 'W' ? label : u"."_s) << i;
@@ -291,6 +301,52 @@ TEST(Tray, ShowsEachMinuteOnceAndALabelWindowWhileNoTrayHostShowsUp) {
     };
     EXPECT_EQ(top(7, 5), top(7, 59));
     EXPECT_NE(top(7, 5), top(23, 5));
+}
+
+// The tooltip tells what will be said next and when in real local time (here UTC+9), in the
+// language of the texts; a row's clock symbol tells when its time comes next, at the moment asked.
+TEST(Tray, ToolTipTellsWhatComesNextInRealTime) {
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Asia/Tokyo");
+    const AlarmList fishing{alarmAt("04", "00", "釣り大会"), alarmAt("4", "0"),
+                            alarmAt("4", "0", "off", false)};
+    // clang-format off
+    const std::tuple<const char*, AlarmList, bool, bool, const char*> rows[] = {
+        {"ja", fishing, true, true, "VT: 23:58\n次のアラーム: 釣り大会 (04:00) +1 21:01、あと 12 分\n次の時報: 00:00 20:50、あと 5 秒"},
+        {"en", fishing, true, true, "VT: 23:58\nNext alarm: 釣り大会 (04:00) +1 at 21:01, in 12 min\nNext time signal: 00:00 at 20:50, in 5 s"},
+        {"en", {alarmAt("4", "00")}, true, false, "VT: 23:58\nNext alarm: 04:00 at 21:01, in 12 min"},
+        {"en", {alarmAt("04", "00", "Fishing\ncontest at the north pier, bring bait")}, true, false,
+         "VT: 23:58\nNext alarm: Fishing contest at the north pi… (04:00) at 21:01, in 12 min"},
+        {"ja", fishing, false, false, "VT: 23:58"},
+    };
+    // clang-format on
+    for (const auto& [language, alarms, alarmsOn, timeSignalOn, expected] : rows) {
+        installTranslations(*qApp, {QString::fromLatin1(language)});
+        App a;
+        a.trayHost = true;
+        ASSERT_TRUE(a.settings.store->setAlarms(alarms));
+        ASSERT_TRUE(a.settings.store->writeBool(keys::kEnableAlarm, alarmsOn));
+        ASSERT_TRUE(a.settings.store->writeBool(keys::kEnableTimeSignal, timeSignalOn));
+        a.now = realAt(23, 58, 30);
+        a.app.timerModel().tick();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(a.tray().trayIcon()->toolTip().toStdString(), expected);
+        qDeleteAll(qApp->findChildren<QTranslator*>());
+    }
+    Window w(fishing + AlarmList{alarmAt("99", "00")});
+    w.now = realAt(23, 58, 30);
+    w.view.resize(480, 600);
+    QStringList tips;
+    for (QWidget* row : w.rows()) {
+        QWidget* clock = in<QWidget>(row, "clockIcon");
+        QHelpEvent help(QEvent::ToolTip, {}, clock->mapToGlobal(QPoint()));
+        QApplication::sendEvent(clock, &help);
+        tips << QToolTip::text();
+    }
+    EXPECT_EQ(tips.join(u'|').toStdString(),
+              "実時間で次は 21:01、22:11、23:21|実時間で次は 21:01、22:11、23:21|"
+              "実時間で次は 21:01、22:11、23:21|この時刻は来ません");
+    qputenv("TZ", zone);
 }
 
 // Opening the settings window again (the menu, a second launch) brings the same one to the front,

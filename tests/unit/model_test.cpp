@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -69,6 +70,61 @@ TEST(ClockModel, SaysWhatIsDueAtEachChangeOfTheMinute) {
             }
         }
         EXPECT_EQ(said, expected) << name;
+    }
+}
+
+// What comes next, as the tray shows it: "title HH:MM +others" for the alarm, "HH:MM" for the time
+// signal, each at the first real start of that minute after the tick. An alarm in the
+// current minute has been said and comes round last; one off, or whose texts read as no time of
+// day, never comes; alarms off or the time signal off leave out their part.
+TEST(ClockModel, KnowsWhatComesNext) {
+    struct Row {
+        const char* name;
+        AlarmList alarms;
+        bool alarmsOn, timeSignalOn;
+        double at; // the last tick
+        QString alarm, timeSignal;
+    };
+    const AlarmList fishing{alarmAt("04", "00", "fishing"), alarmAt("4", "0"), alarmAt("23", "58", "now")};
+    // clang-format off
+    const Row rows[] = {
+        {"across midnight, one more at the minute", fishing, true, true, realAt(23, 58), "fishing 04:00 +1", "00:00"},
+        {"the current minute comes round last", {alarmAt("23", "58", "now")}, true, false, realAt(23, 58), "now 23:58", ""},
+        {"off, or no time of day, never", {alarmAt("23", "59", "off", false), alarmAt("99", "00"), alarmAt("0", "60"),
+            alarmAt("-1", "00"), alarmAt("00", "x"), alarmAt("+0", "01", "sign")}, true, false, realAt(23, 58), "sign 00:01", ""},
+        {"nothing can come", {alarmAt("24", "00"), alarmAt("1", "0", "off", false)}, true, true, realAt(5, 0, 1), "", "06:00"},
+        {"alarms off", fishing, false, true, realAt(12, 59, 59), "", "13:00"},
+        {"an hour's first minute", {alarmAt("13", "00", "x")}, true, true, realAt(13, 0, 0), "x 13:00", "14:00"},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        ModelRig rig;
+        rig.settings.store->writeBool(kEnableAlarm, row.alarmsOn);
+        rig.settings.store->writeBool(kEnableTimeSignal, row.timeSignalOn);
+        rig.settings.store->setAlarms(row.alarms);
+        TimerModel& m = rig.start(row.at);
+        m.tick(); // a change of the minute, but in minute 00
+        const Upcoming& next = m.upcoming();
+        const auto startOf = [&row](const ValdrianMinute& at) {
+            const double today = realAt(at.hour, at.minute, 0);
+            return today > row.at ? today : realAt(at.hour, at.minute, 0, 400001);
+        };
+        QString alarm, timeSignal;
+        if (next.alarm) {
+            const auto& [a, at, atMs, others] = *next.alarm;
+            alarm = (a.title + u' ' + ZuduzirEraz(startOf(at)).formattedTime() +
+                     (others ? u" +%1"_s.arg(others) : ""))
+                        .trimmed();
+            EXPECT_NEAR(double(atMs) / 1000, startOf(at), 0.001) << row.name;
+        }
+        if (next.timeSignal) {
+            const ValdrianMinute at{next.timeSignal->hour, 0};
+            timeSignal = ZuduzirEraz(startOf(at)).formattedTime();
+            EXPECT_NEAR(double(next.timeSignal->atMs) / 1000, startOf(at), 0.001) << row.name;
+        }
+        EXPECT_EQ((std::tuple{alarm, timeSignal, next.fromMs}),
+                  (std::tuple{row.alarm, row.timeSignal, std::int64_t(std::ceil(row.at * 1000))}))
+            << row.name;
     }
 }
 
