@@ -39,34 +39,8 @@ need_executable "$baseline"
 need_durations VD_USAGE_SECONDS "$seconds" VD_USAGE_WARMUP "$warmup"
 need_tools "xvfb trayer x11-utils" Xvfb trayer xwininfo
 
-# A speech-dispatcher that libspeechd started for a run lives on after it, with its output modules;
-# a module stuck on an audio device can hold the dispatcher's exit up for good. Each is found by the
-# run's own XDG_RUNTIME_DIR in its environment and stopped by its pid, with SIGKILL for those still
-# there after 3 s.
-stop_speech_dispatchers() { # run name
-    local environ found=() spd
-    for environ in /proc/[0-9]*/environ; do
-        if { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qxF -e "XDG_RUNTIME_DIR=$work/run-$1"; then
-            spd=${environ#/proc/}
-            spd=${spd%/environ}
-            [ "$spd" != "$$" ] && found+=("$spd")
-        fi
-    done
-    [ "${#found[@]}" -gt 0 ] || return 0
-    kill -TERM "${found[@]}" 2>/dev/null || true
-    local alive=()
-    for _ in $(seq 1 30); do
-        alive=()
-        for spd in "${found[@]}"; do
-            kill -0 "$spd" 2>/dev/null && alive+=("$spd")
-        done
-        [ "${#alive[@]}" -gt 0 ] || return 0
-        sleep 0.1
-    done
-    kill -KILL "${alive[@]}" 2>/dev/null || true
-}
 # shellcheck disable=SC2317 # runs from the trap
-stop_more() { local name; for name in speech speech-ja speech-ja-plain; do stop_speech_dispatchers "$name"; done; }
+stop_more() { local name; for name in speech speech-ja speech-ja-plain; do stop_speech_dispatchers "$work/run-$name"; done; }
 
 # Voluntary context switches of the threads alive now: each is a thread going to sleep, so each
 # counts a wakeup.
@@ -195,7 +169,7 @@ run() {
     file_kb=$(status_kb "$pid" RssFile)
     stop_measured
     if [[ $name == speech* ]]; then
-        stop_speech_dispatchers "$name"
+        stop_speech_dispatchers "$runtime"
     fi
 
     local run_us=$((end_us - started_us)) steady_us=$((end_us - warm_us))
