@@ -588,18 +588,21 @@ AddVoice "ja" "MALE1" "ja"
 """
 JA = [alarm(1, "07", "00", "釣り大会"), alarm(2, "07", "00", "今日は東京タワーで大会"), alarm(3, "07", "00")]
 JAPANESE = ["ja 7 ヴァルドリア", "ja ", "ja ", "ja "]  # the time signal in Japanese, then the alarms
+EN_SAID = conf(JA + [alarm(4, "07", "00", "long"), alarm(5, "07", "01", "Fishing")], True)
+EN_HEARD = ["en 7 V.T. o'clock.", "en 釣り大会", "en 今日は東京タワーで大会", "en 7 hours 0 minutes.", "en long", "en Fishing"]
+TWO = conf([alarm(1, "07", "00", "first"), alarm(2, "07", "01", "second")])
 SPEECH = [  # name, environment, settings, the texts received in order (each one's start), whether
-    # espeak-ng's Japanese voice reads each by letter names (or not at all) when that matters, and
-    # whether speech-dispatcher hangs once the first text is spoken
-    ("en_US", "", conf(JA + [alarm(4, "07", "00", "long"), alarm(5, "07", "01", "Fishing")], True),
-     ["en 7 V.T. o'clock.", "en 釣り大会", "en 今日は東京タワーで大会", "en 7 hours 0 minutes.", "en long", "en Fishing"], None),
+    # espeak-ng's Japanese voice reads each by letter names (or not at all) when that matters, what
+    # befalls speech-dispatcher once the first text is spoken (it hangs, or is killed), and the engine
+    ("en_US", "", EN_SAID, EN_HEARD, None), ("en_US through Qt", "", EN_SAID, EN_HEARD, None, None, "qt:speechd"),
     ("ja_JP, every text readable by espeak-ng", "LANG=ja_JP.UTF-8",
      conf(JA + [alarm(4, "07", "00", "ﾎﾞｽ討伐🎣 Boss ７時に\n港で集合！")], True), JAPANESE + ["ja "], False),
     ("ja_JP, LANGUAGE=ja:en: readable too", "LANG=ja_JP.UTF-8 LANGUAGE=ja:en", conf(JA, True), JAPANESE, False),
     ("ja_JP, kana reading off", "LANG=ja_JP.UTF-8", conf(JA, True) + b"japaneseKanaReading=false\n",
      ["ja 7 ヴァルドリア時間", "ja 釣り大会", "ja 今日は東京タワーで大会", "ja 7 時 0 分"], True),
-    ("en_US, the engine hangs in the call with the next text", "",
-     conf([alarm(1, "07", "00", "first"), alarm(2, "07", "01", "second")]), ["en first"], None, True)]
+    ("en_US, the engine hangs in the call with the next text", "", TWO, ["en first"], None, "hang"),
+    # (the name is part of the daemon's socket path, which must stay within 107 bytes)
+    ("en_US, speech-dispatcher killed, started again", "", TWO, ["en first", "en second"], None, "kill")]
 
 
 # A run's own directories with a speech-dispatcher configuration, speech logged on stderr; the file
@@ -624,18 +627,26 @@ def spelled(text):  # espeak-ng reads it by letter names, or not at all
     return "ni:z(ja)l" in phonemes or not phonemes.strip()
 
 
+def daemon(env):
+    return int(read(env["XDG_RUNTIME_DIR"] + "/speech-dispatcher/pid/speech-dispatcher.pid"))
+
+
 # Once P has had a text spoken, speech-dispatcher stops (SIGSTOP; continued and killed with the
 # group); true once P has handed it the next text, in a call that now never returns.
 def hang(env, heard, p):
     until(lambda: texts(heard), 60)
-    os.kill(int(read(env["XDG_RUNTIME_DIR"] + "/speech-dispatcher/pid/speech-dispatcher.pid")), signal.SIGSTOP)
+    os.kill(daemon(env), signal.SIGSTOP)
     return until(lambda: sum("hand over" in line for line in p.err) > len(texts(heard)), 30)
 
 
-def speech_row(name, words, settings, want, letters, hangs=False):
+def speech_row(name, words, settings, want, letters, fault=None, engine=None):
     env, heard = speaker(name, settings, words)
-    p = Proc([BIN, "--terminal", "--at", SEVEN, "--speech-engine", "qt:speechd"], env)
-    came = hang(env, heard, p) if hangs else until(lambda: texts(heard)[len(want) - 1:] and "VT: 07:01" in p.out, 30)
+    p = Proc([BIN, "--terminal", "--at", SEVEN] + ["--speech-engine", engine] * bool(engine), env)
+    if fault == "kill":
+        until(lambda: texts(heard), 60)
+        os.kill(daemon(env), signal.SIGKILL)
+    came = hang(env, heard, p) if fault == "hang" else until(
+        lambda: texts(heard)[len(want) - 1:] and "VT: 07:01" in p.out, 30)
     seen = texts(heard)
     status = p.stop(signal.SIGTERM, 1)
     check(f"speech, {name}: speech-dispatcher is asked to say {len(want)} texts, in order, each once"
@@ -649,11 +660,11 @@ def speech_row(name, words, settings, want, letters, hangs=False):
 def relaunch_row():
     every = conf([alarm(i, "%02d" % (i // 60), "%02d" % (i % 60), "a") for i in range(1440)])
     env, heard = speaker("relaunch", every, f"DISPLAY={xvfb()}")
-    first = Proc([BIN, "--speech-engine", "qt:speechd"], env)
+    first = Proc([BIN], env)
     hung = hang(env, heard, first)
     first.send_signal(signal.SIGSTOP)
     first.send_signal(signal.SIGTERM)
-    second = Proc([BIN, "--speech-engine", "qt:speechd"], env)
+    second = Proc([BIN], env)
     waited = until(lambda: any("doesn't answer; waiting" in line for line in second.err), 10)
     first.send_signal(signal.SIGCONT)
     statuses = (first.stop(None, 1), launch(env), second.poll(), second.stop(signal.SIGTERM, 1))
