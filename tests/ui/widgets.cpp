@@ -356,6 +356,7 @@ TEST(Application, CarriesOutTheMenuCommands) {
     a.choose("alarmSettingsAction");
     AlarmSettingsWindow* window = a.app.alarmSettingsWindow();
     ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->windowIcon().isNull()); // the application's, looked up as the first window opens
     ASSERT_TRUE(a.settings.store->setAlarms({alarmAt("07", "00")}));
     // clang-format off
     const std::pair<void (QWidget::*)(), Qt::WindowStates> reopened[] = {
@@ -375,6 +376,7 @@ TEST(Application, CarriesOutTheMenuCommands) {
     QList<QWidget*> about = QApplication::topLevelWidgets();
     about.removeIf([](QWidget* w) { return qobject_cast<QMessageBox*>(w) == nullptr || !w->isVisible(); });
     ASSERT_EQ(about.size(), 1);
+    EXPECT_FALSE(qobject_cast<QMessageBox*>(about[0])->iconPixmap().isNull());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowActive(about[0]));
     a.choose("alarmSettingsAction"); // open behind the dialog: the same window comes to the front
