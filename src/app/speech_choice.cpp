@@ -17,7 +17,7 @@ std::unique_ptr<SpeechBackend> speechdOrQt() {
     if (auto backend = connectSpeechd(failure)) {
         return backend;
     }
-    qCDebug(lcSpeech).noquote() << failure << "; trying Qt's speech engines";
+    qCDebug(lcSpeech).noquote() << failure + QStringLiteral("; trying Qt's speech engines");
     return makeQtSpeechBackend({});
 }
 

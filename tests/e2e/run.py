@@ -288,12 +288,14 @@ def terminal_rows():
         ("a clock beside a running one says everything too", "", SPOKEN, EN, [], "beside"),
         ("two signals at once: the second ends it at once", "", SPOKEN, EN, [], "twice"),
         ("qt:nonexistent: one line, labels go on", "", SPOKEN, LABELS, ["variredu-divar: speech"], "qt:nonexistent"),
-        ("settings only in Qt's fallback file are not read", "", b"", LABELS, [], "fallback")]
+        ("settings only in Qt's fallback file are not read", "", b"", LABELS, [], "fallback"),
+        ("speechd, speech-dispatcher unreachable: Qt's engines tried, one line", "SPEECHD_ADDRESS=unix_socket:/none",
+         SPOKEN, LABELS, ["variredu-divar: speech"], "speechd")]
 
 
 def terminal_row(name, words, settings, out, err, first=None):
     env, path = home(name, settings, words)
-    args = [BIN, "--terminal", "--at", SEVEN, "--speech-engine", first if str(first).startswith("qt:") else "stdout"]
+    args = [BIN, "--terminal", "--at", SEVEN, "--speech-engine", first if str(first).startswith(("qt:", "speechd")) else "stdout"]
     if first in ("file", "dir"):
         name += f" ({readonly(path if first == 'file' else os.path.dirname(path))})"
         err = [UNSAVED.format(path)]
