@@ -719,7 +719,7 @@ def package():
     check("package: lintian reports no errors", (0, []), (status, [line for line in out + err if line[:2] == "E:"]))
     fields = " ".join(run(["dpkg-deb", "-f", debs[0], "Depends", "Recommends"])[1])
     check("package: it brings the speech engine, its Japanese voice and the dictionary of the kana reading", [],
-          [p for p in ["libmecab2", "mecab-ipadic-utf8", "speech-dispatcher-espeak-ng", "qt6-speech-speechd-plugin"]
+          [p for p in ["libmecab2", "mecab-ipadic-utf8", "speech-dispatcher-espeak-ng", "libspeechd2"]
            if not re.search(rf"\b{p}\b", fields)])
     try:
         status = run(APT + ["install", debs[0]], None, 600)[0]
