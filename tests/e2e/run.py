@@ -675,7 +675,7 @@ def relaunch_row():
           (True, True, (0, 0, None, 0)), (hung, waited, statuses))
 
 
-# A terminal clock speaking through ENGINE, then the tray program beside it through speechd, each
+# A terminal clock speaking through ENGINE, then the tray program beside it through its default, each
 # minute's alarm titled by its hour and minute: the tray starts (its menu opens, a second launch gets
 # its window); every minute is said once, in turn, also after the terminal has ended (SIGTERM, 0).
 def beside_row(engine):
@@ -686,7 +686,7 @@ def beside_row(engine):
     env, heard = speaker(f"beside {engine}", every + b"japaneseKanaReading=false\n", words)
     terminal = Proc([BIN, "--terminal", "--speech-engine", engine], env)
     until(lambda: terminal.out, 30)
-    tray = Proc([BIN, "--speech-engine", "qt:speechd"], env)
+    tray = Proc([BIN], env)
     icon = until(lambda: find(display, "icon"), 30)
     started = (bool(icon) and choose(display, icon[0], ["Escape"]), launch(env),
                len(until(lambda: find(display, "settings"), 10)))
@@ -741,7 +741,7 @@ GROUPS = {"cli": cli, "package": package,
           "terminal": lambda: together([lambda r=r: terminal_row(*r) for r in terminal_rows()]),
           "desktop": lambda: together([tray_lane, stored_lane, hostile_lane, label_lane, panel_lane]),
           "speech": lambda: together([lambda r=r: speech_row(*r) for r in SPEECH] + [relaunch_row] +
-                                     [lambda e=e: beside_row(e) for e in ("none", "stdout", "qt:speechd")])}
+                                     [lambda e=e: beside_row(e) for e in ("none", "stdout", "speechd")])}
 TOOLS = {"desktop": ["Xvfb", "trayer", "xdotool", "xwininfo", "xprop", "import", "weston", "dbus-daemon"],
          "speech": ["speech-dispatcher", "espeak-ng", "Xvfb", "trayer", "xdotool", "xwininfo",
                     "/usr/lib/*/qt6/plugins/texttospeech/*speechd*"],
