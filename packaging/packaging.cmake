@@ -44,15 +44,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${VD_SUPPORT_URL})
-# The libraries it links, as dpkg-shlibdeps finds them, plus the Qt plugin for its SVG icons,
-# which is loaded at run time and so invisible to dpkg-shlibdeps.
+# The libraries it links, as dpkg-shlibdeps finds them, plus what it loads at run time and so is
+# invisible to dpkg-shlibdeps: the Qt plugin for its SVG icons, and MeCab for the kana reading.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
-# Speech: the clock runs silently without an engine, and hands Japanese texts over as written
-# without MeCab's dictionary (libmecab2 itself comes from dpkg-shlibdeps), so these are recommended.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libmecab2")
+# Speech: the clock runs silently without speech-dispatcher, and hands Japanese texts over as written
+# without MeCab's dictionary (libspeechd2 itself comes from dpkg-shlibdeps), so
+# these are recommended. Qt's engines are only for --speech-engine qt and for a speech-dispatcher
+# that can't be reached, when Qt's speechd engine can't reach it either.
 # Qt's Wayland platform: on a Wayland session without X11 clients (XWayland), the clock falls back
 # to the terminal without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "qt6-speech-speechd-plugin, speech-dispatcher, speech-dispatcher-espeak-ng, mecab-ipadic-utf8, qt6-wayland")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-speech-flite-plugin")
+    "speech-dispatcher, speech-dispatcher-espeak-ng, mecab-ipadic-utf8, qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-speech-speechd-plugin, qt6-speech-flite-plugin")
 include(CPack)

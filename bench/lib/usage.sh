@@ -144,3 +144,30 @@ trayer_panel() {
     xwininfo -root -tree 2>/dev/null |
         awk '/"panel": \("panel" "trayer"\)/ && !found { print $1; found = 1 } END { exit !found }'
 }
+
+# A speech-dispatcher that libspeechd started for a run lives on after it, with its output modules;
+# a module stuck on an audio device can hold the dispatcher's exit up for good. Each is found by the
+# run's own XDG_RUNTIME_DIR in its environment and stopped by its pid, with SIGKILL for those still
+# there after 3 s.
+stop_speech_dispatchers() { # the run's XDG_RUNTIME_DIR
+    local environ found=() spd
+    for environ in /proc/[0-9]*/environ; do
+        if { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qxF -e "XDG_RUNTIME_DIR=$1"; then
+            spd=${environ#/proc/}
+            spd=${spd%/environ}
+            [ "$spd" != "$$" ] && found+=("$spd")
+        fi
+    done
+    [ "${#found[@]}" -gt 0 ] || return 0
+    kill -TERM "${found[@]}" 2>/dev/null || true
+    local alive=()
+    for _ in $(seq 1 30); do
+        alive=()
+        for spd in "${found[@]}"; do
+            kill -0 "$spd" 2>/dev/null && alive+=("$spd")
+        done
+        [ "${#alive[@]}" -gt 0 ] || return 0
+        sleep 0.1
+    done
+    kill -KILL "${alive[@]}" 2>/dev/null || true
+}

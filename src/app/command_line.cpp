@@ -40,9 +40,11 @@ std::variant<CommandLine, QString> parseCommandLine(QCommandLineParser& parser,
                                                    "change of the Valdrian minute and speak announcements."));
     const QCommandLineOption speechEngine(
         QStringLiteral("speech-engine"),
-        QStringLiteral("How to speak: qt (default; the best Qt speech engine), qt:NAME (a named Qt engine, "
-                       "e.g. qt:speechd), stdout (one line \"LANG<TAB>TEXT\" per utterance) or none."),
-        QStringLiteral("ENGINE"), QStringLiteral("qt"));
+        QStringLiteral(
+            "How to speak: speechd (default; speech-dispatcher, or the best Qt speech engine when "
+            "it can't be reached), qt (the best Qt speech engine), qt:NAME (a named Qt engine, e.g. "
+            "qt:speechd), stdout (one line \"LANG<TAB>TEXT\" per utterance) or none."),
+        QStringLiteral("ENGINE"), QStringLiteral("speechd"));
     parser.addOptions({once, at, next, count, terminal, speechEngine});
 
     if (!parser.parse(arguments)) {
@@ -121,7 +123,7 @@ std::variant<CommandLine, QString> parseCommandLine(QCommandLineParser& parser,
     const QString engineText = parser.value(speechEngine);
     const auto speech = parseSpeechChoice(engineText);
     if (!speech) {
-        return QStringLiteral("invalid --speech-engine \"%1\": expected qt, qt:NAME, stdout or none")
+        return QStringLiteral("invalid --speech-engine \"%1\": expected speechd, qt, qt:NAME, stdout or none")
             .arg(engineText);
     }
     options.speech = *speech;

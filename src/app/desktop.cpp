@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QIcon>
 #include <QSystemTrayIcon>
 
 #include <chrono>
@@ -120,9 +119,6 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
     // line is read, and the settings and single-instance files are named on their own.
     QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationDisplayName));
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationDisplayName));
-    const QString iconName = QString::fromLatin1(kApplicationId);
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(iconName, QIcon(QStringLiteral(":/icons/%1.svg").arg(iconName))));
     installTranslations(app, systemPreferredLanguages());
 
     const std::unique_ptr<SettingsStore> store = SettingsStore::openUserStore();

@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 #include "app/desktop.h"
 #include "app/modes.h"
-#include "clock/qt_speech_output.h"
+#include "clock/speech_thread.h"
 #include "version.h"
 
 #include <QCoreApplication>
@@ -16,7 +16,7 @@ namespace {
 // would unload: then the process ends here, without them. Only our own streams are flushed:
 // fflush(nullptr) would wait for the engine's socket stream, which its stuck reader holds.
 int endProcess(int status) {
-    if (QtSpeechOutput::threadsLeftRunning()) {
+    if (SpeechThreadOutput::threadsLeftRunning()) {
         std::fflush(stdout);
         std::fflush(stderr);
         std::_Exit(status);

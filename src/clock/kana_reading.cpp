@@ -4,16 +4,73 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QLibrary>
 #include <QLocale>
 
 #include <mecab.h>
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace {
+
+// The part of MeCab's C interface the reading uses.
+struct MeCabLibrary {
+    decltype(&mecab_model_new) modelNew;
+    decltype(&mecab_model_destroy) modelDestroy;
+    decltype(&mecab_model_new_tagger) taggerNew;
+    decltype(&mecab_destroy) taggerDestroy;
+    decltype(&mecab_model_new_lattice) latticeNew;
+    decltype(&mecab_lattice_destroy) latticeDestroy;
+    decltype(&mecab_lattice_set_sentence2) setSentence;
+    decltype(&mecab_parse_lattice) parse;
+    decltype(&mecab_lattice_get_bos_node) firstNode;
+    decltype(&mecab_lattice_strerror) latticeError;
+    decltype(&mecab_strerror) lastError;
+};
+
+// Loaded once and never let go: a reader may be made again after each batch.
+const MeCabLibrary* mecab(QString& error) {
+    static QString failure;
+    static const std::optional<MeCabLibrary> library = []() -> std::optional<MeCabLibrary> {
+        static QLibrary file(QStringLiteral("mecab"), 2);
+        if (!file.load()) {
+            failure = file.errorString();
+            return std::nullopt;
+        }
+        MeCabLibrary functions{};
+        const auto resolve = [](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(file.resolve(name));
+            if (function == nullptr) {
+                failure = file.errorString();
+            }
+            return function != nullptr;
+        };
+        if (!(resolve(functions.modelNew, "mecab_model_new") &&
+              resolve(functions.modelDestroy, "mecab_model_destroy") &&
+              resolve(functions.taggerNew, "mecab_model_new_tagger") &&
+              resolve(functions.taggerDestroy, "mecab_destroy") &&
+              resolve(functions.latticeNew, "mecab_model_new_lattice") &&
+              resolve(functions.latticeDestroy, "mecab_lattice_destroy") &&
+              resolve(functions.setSentence, "mecab_lattice_set_sentence2") &&
+              resolve(functions.parse, "mecab_parse_lattice") &&
+              resolve(functions.firstNode, "mecab_lattice_get_bos_node") &&
+              resolve(functions.latticeError, "mecab_lattice_strerror") &&
+              resolve(functions.lastError, "mecab_strerror"))) {
+            return std::nullopt;
+        }
+        return functions;
+    }();
+    if (!library) {
+        error = failure;
+        return nullptr;
+    }
+    return &*library;
+}
 
 // Halfwidth and Fullwidth Forms. Both trip the reading up: MeCab reads "１２" digit by digit
 // (イチニ) and takes "ﾎﾞｽ" for an unknown word, and espeak-ng skips full-width digits. Their
@@ -59,7 +116,7 @@ std::string_view field(std::string_view csv, int index) {
 // IPA dictionary features: part of speech (4 fields), conjugation (2), base form, reading,
 // pronunciation. The pronunciation is what is heard: the particle は is ワ there, ハ in the reading.
 // Unknown words have only the first seven fields.
-std::string_view spokenForm(const MeCab::Node& node) {
+std::string_view spokenForm(const mecab_node_t& node) {
     const std::string_view features(node.feature);
     for (const int index : {8, 7}) {
         const std::string_view kana = field(features, index);
@@ -72,41 +129,56 @@ std::string_view spokenForm(const MeCab::Node& node) {
 
 } // namespace
 
-KanaReader::KanaReader(std::unique_ptr<MeCab::Model> model, std::unique_ptr<MeCab::Tagger> tagger)
-    : model_(std::move(model))
-    , tagger_(std::move(tagger)) {}
+KanaReader::KanaReader(mecab_model_t* model, mecab_t* tagger)
+    : model_(model)
+    , tagger_(tagger) {}
 
-KanaReader::~KanaReader() = default;
+KanaReader::~KanaReader() {
+    QString unused;
+    const MeCabLibrary* library = mecab(unused); // loaded, or this reader would not exist
+    library->taggerDestroy(tagger_);
+    library->modelDestroy(model_);
+}
 
 std::unique_ptr<KanaReader> KanaReader::load(const QString& dictionaryDirectory, QString& error) {
+    const MeCabLibrary* library = mecab(error);
+    if (library == nullptr) {
+        return nullptr;
+    }
     // No resource file: a ~/.mecabrc may name another dictionary, with other fields.
     QByteArray arguments[] = {"variredu-divar", "-r", "/dev/null", "-d", dictionaryDirectory.toLocal8Bit()};
     char* argv[std::size(arguments)];
     for (std::size_t i = 0; i < std::size(arguments); ++i) {
         argv[i] = arguments[i].data();
     }
-    std::unique_ptr<MeCab::Model> model(MeCab::createModel(int(std::size(argv)), argv));
-    std::unique_ptr<MeCab::Tagger> tagger(model ? model->createTagger() : nullptr);
-    if (!tagger) {
-        error = QString::fromLocal8Bit(MeCab::getLastError());
+    mecab_model_t* model = library->modelNew(int(std::size(argv)), argv);
+    mecab_t* tagger = model != nullptr ? library->taggerNew(model) : nullptr;
+    if (tagger == nullptr) {
+        error = QString::fromLocal8Bit(library->lastError(nullptr));
+        if (model != nullptr) {
+            library->modelDestroy(model);
+        }
         return nullptr;
     }
-    return std::unique_ptr<KanaReader>(new KanaReader(std::move(model), std::move(tagger)));
+    return std::unique_ptr<KanaReader>(new KanaReader(model, tagger));
 }
 
 QString KanaReader::read(const QString& text) const {
+    QString unused;
+    const MeCabLibrary* library = mecab(unused);
     const QByteArray input = foldWidths(text).toUtf8();
     // A lattice per text: one for a long title holds megabytes, which should not stay.
-    const std::unique_ptr<MeCab::Lattice> lattice(model_->createLattice());
-    lattice->set_sentence(input.constData(), std::size_t(input.size()));
-    if (!tagger_->parse(lattice.get())) {
-        qCWarning(lcSpeech) << "no kana reading:" << lattice->what();
+    const std::unique_ptr<mecab_lattice_t, decltype(library->latticeDestroy)> lattice(
+        library->latticeNew(model_), library->latticeDestroy);
+    library->setSentence(lattice.get(), input.constData(), std::size_t(input.size()));
+    if (library->parse(tagger_, lattice.get()) == 0) {
+        qCWarning(lcSpeech) << "no kana reading:" << library->latticeError(lattice.get());
         return text;
     }
     QByteArray spoken;
     spoken.reserve(input.size() * 2);
     qsizetype copied = 0; // input bytes dealt with; MeCab skips the whitespace between words
-    for (const MeCab::Node* node = lattice->bos_node(); node != nullptr; node = node->next) {
+    for (const mecab_node_t* node = library->firstNode(lattice.get()); node != nullptr; node = node->next) {
         if (node->stat != MECAB_NOR_NODE && node->stat != MECAB_UNK_NODE) {
             continue;
         }

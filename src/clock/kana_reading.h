@@ -6,21 +6,21 @@
 #include <memory>
 #include <optional>
 
-namespace MeCab {
-class Model;
-class Tagger;
-} // namespace MeCab
+struct mecab_model_t;
+struct mecab_t;
 
 // The kana reading of Japanese text, made with MeCab and its IPA dictionary: "7 時 5 分" reads
 // "7 ジ 5 フン", "釣り大会" "ツリタイカイ". espeak-ng, the one Japanese voice Debian packages, reads kana
-// well but spells every kanji out as "Chinese letter".
+// well but spells every kanji out as "Chinese letter". MeCab's library itself is loaded with the
+// first reader made, not with the program: most sessions never read Japanese, and linked it cost
+// every start its relocations and 180 kB.
 class KanaReader {
 public:
     // Where Debian's mecab-ipadic-utf8 puts the dictionary; the readings depend on its layout of
     // fields, so no other dictionary the user may have made the default is taken.
     static constexpr char kIpadicDirectory[] = "/var/lib/mecab/dic/ipadic-utf8";
 
-    // Null, with `error` set, when the dictionary can't be loaded.
+    // Null, with `error` set, when the library or the dictionary can't be loaded.
     [[nodiscard]] static std::unique_ptr<KanaReader> load(const QString& dictionaryDirectory, QString& error);
     ~KanaReader();
     KanaReader(const KanaReader&) = delete;
@@ -32,10 +32,10 @@ public:
     [[nodiscard]] QString read(const QString& text) const;
 
 private:
-    KanaReader(std::unique_ptr<MeCab::Model> model, std::unique_ptr<MeCab::Tagger> tagger);
+    KanaReader(mecab_model_t* model, mecab_t* tagger);
 
-    std::unique_ptr<MeCab::Model> model_;
-    std::unique_ptr<MeCab::Tagger> tagger_;
+    mecab_model_t* model_;
+    mecab_t* tagger_;
 };
 
 // What a voice is handed for each text: the reading for a Japanese voice, the text itself for any

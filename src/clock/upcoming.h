@@ -20,8 +20,8 @@ struct UpcomingAlarm {
     std::int64_t atMs = 0; // real instant the minute starts, ms since the epoch
     int others = 0;
     friend bool operator==(const UpcomingAlarm& a, const UpcomingAlarm& b) {
-        return a.alarm.id == b.alarm.id && a.alarm.title == b.alarm.title && a.at == b.at && a.atMs == b.atMs &&
-               a.others == b.others;
+        return a.alarm.id == b.alarm.id && a.alarm.title == b.alarm.title && a.at == b.at &&
+               a.atMs == b.atMs && a.others == b.others;
     }
 };
 

@@ -58,9 +58,10 @@ void UtteranceQueue::enqueue(QString text, std::optional<QString> languageTag) {
 
 void UtteranceQueue::engineStateChanged(EngineState state) {
     qCDebug(lcSpeech) << "engine state" << stateName(state);
+    if (handedOver_.empty()) {
+        return;
+    }
     switch (phase_) {
-    case Phase::Idle:
-        break;
     case Phase::HandedOver:
         // A Ready here is the engine's state from before it took the text, not the end of it.
         if (state != EngineState::Ready) {
@@ -69,15 +70,22 @@ void UtteranceQueue::engineStateChanged(EngineState state) {
         break;
     case Phase::Busy:
         if (state == EngineState::Ready) {
-            reportedStuck_ = false;
-            finishCurrent();
+            utteranceEnded();
         }
         break;
     }
 }
 
+void UtteranceQueue::utteranceEnded() {
+    if (handedOver_.empty()) {
+        return;
+    }
+    reportedStuck_ = false;
+    finishOldest();
+}
+
 void UtteranceQueue::watchdogExpired() {
-    if (phase_ == Phase::Idle) {
+    if (handedOver_.empty()) {
         return;
     }
     if (!reportedStuck_) {
@@ -85,12 +93,18 @@ void UtteranceQueue::watchdogExpired() {
                             << "s; moving on (no more of these until one does)";
         reportedStuck_ = true;
     }
-    finishCurrent();
+    engine_.skip();
+    finishOldest();
 }
 
-void UtteranceQueue::finishCurrent() {
-    phase_ = Phase::Idle;
-    watchdog_.stop();
+void UtteranceQueue::finishOldest() {
+    handedOver_.pop_front();
+    phase_ = Phase::HandedOver;
+    if (handedOver_.empty()) {
+        watchdog_.stop();
+    } else {
+        watchdog_.start(handedOver_.front());
+    }
     pump();
 }
 
@@ -101,11 +115,14 @@ void UtteranceQueue::pump() {
         return;
     }
     pumping_ = true;
-    while (phase_ == Phase::Idle && !pending_.empty()) {
+    while (handedOver_.size() < engine_.capacity() && !pending_.empty()) {
         const PendingUtterance next = std::move(pending_.front());
         pending_.pop_front();
-        phase_ = Phase::HandedOver;
-        watchdog_.start(timeoutFor(next.text));
+        handedOver_.push_back(timeoutFor(next.text));
+        if (handedOver_.size() == 1) {
+            phase_ = Phase::HandedOver;
+            watchdog_.start(handedOver_.front());
+        }
         qCDebug(lcSpeech) << "hand over" << next.text << next.languageTag.value_or(QStringLiteral("-"));
         engine_.speak(next.text, next.languageTag);
     }

@@ -27,18 +27,26 @@ bool appendBounded(std::deque<PendingUtterance>& fifo, PendingUtterance item, st
 
 enum class EngineState { Ready, Speaking, Error };
 
-// What the queue drives: a synthesizer that speaks one text at a time and cuts off the text in
-// progress when given another. It reports its states to UtteranceQueue::engineStateChanged.
+// What the queue drives: a synthesizer that speaks the texts it holds one after another. Most hold
+// one at a time and cut off the text in progress when given another; they report their states to
+// UtteranceQueue::engineStateChanged. One with a queue of its own takes many and reports the end of
+// each, in hand-over order, to UtteranceQueue::utteranceEnded.
 class SpeechEngine {
 public:
     virtual ~SpeechEngine() = default;
     virtual void speak(const QString& text, const std::optional<QString>& languageTag) = 0;
+    // How many texts it may hold at once.
+    [[nodiscard]] virtual std::size_t capacity() const { return 1; }
+    // The watchdog gave up on the oldest text it holds: it may drop that one and go on with the next.
+    virtual void skip() {}
 };
 
-// Speaks texts one after another, in hand-over order, through an engine that cannot queue them
-// itself. A text is handed over only once the previous one is done: the engine went back to Ready
-// after Speaking or Error was seen since that hand-over. A state read just after speak() is worthless
-// (speechd still reports the old Ready), so only transitions count, never the polled state.
+// Speaks texts one after another, in hand-over order, keeping the engine no fuller than it can be.
+// For an engine that holds one text, the next is handed over only once the previous one is done: the
+// engine went back to Ready after Speaking or Error was seen since that hand-over. A state read just
+// after speak() is worthless (speechd still reports the old Ready), so only transitions count, never
+// the polled state. The watchdog times the oldest text the engine holds, from when it became the
+// oldest.
 class UtteranceQueue final : public QObject {
     Q_OBJECT
 
@@ -64,12 +72,14 @@ public:
     void enqueue(QString text, std::optional<QString> languageTag);
 
     void engineStateChanged(EngineState state);
+    // The oldest text the engine holds ended, spoken or cancelled.
+    void utteranceEnded();
 
     // Called by the watchdog timer; gives up on the utterance in progress and moves on.
     void watchdogExpired();
 
     [[nodiscard]] std::size_t pendingCount() const { return pending_.size(); }
-    [[nodiscard]] bool isBusy() const { return phase_ != Phase::Idle; }
+    [[nodiscard]] bool isBusy() const { return !handedOver_.empty(); }
     [[nodiscard]] std::size_t droppedCount() const { return dropped_; }
     [[nodiscard]] bool watchdogArmed() const { return watchdog_.isActive(); }
     [[nodiscard]] std::chrono::milliseconds watchdogInterval() const {
@@ -81,17 +91,18 @@ public:
 
 private:
     enum class Phase {
-        Idle,       // nothing with the engine
         HandedOver, // speak() called, no Speaking or Error seen yet
         Busy,       // Speaking or Error seen since the hand-over; the next Ready ends it
     };
 
-    void finishCurrent();
+    void finishOldest();
     void pump();
 
     SpeechEngine& engine_;
     std::deque<PendingUtterance> pending_;
-    Phase phase_ = Phase::Idle;
+    // How long each text the engine holds may take, oldest first.
+    std::deque<std::chrono::milliseconds> handedOver_;
+    Phase phase_ = Phase::HandedOver; // of the oldest text, for an engine that reports states
     bool pumping_ = false;
     std::size_t dropped_ = 0;
     // A stuck engine is reported once, not at every announcement, until a text is spoken again.

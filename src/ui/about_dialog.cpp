@@ -1,5 +1,7 @@
 #include "ui/about_dialog.h"
 
+#include "ui/application_icon.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -40,6 +42,7 @@ void showAboutDialog(QWidget* parent) {
         // Ends with the name, so the window system shows it as it is: Qt appends the display name
         // to any other title ("アラーム設定 — Variredu Divar").
         box->setWindowTitle(QCoreApplication::translate("AboutDialog", "バージョン情報 — %1").arg(name));
+        useApplicationIcon();
         box->setIconPixmap(QApplication::windowIcon().pixmap(kIconSize, kIconSize));
         box->setTextFormat(Qt::PlainText);
         box->setText(QCoreApplication::translate("AboutDialog", "%1 バージョン %2")

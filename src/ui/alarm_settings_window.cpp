@@ -1,6 +1,7 @@
 #include "ui/alarm_settings_window.h"
 
 #include "ui/alarm_settings_view.h"
+#include "ui/application_icon.h"
 
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -8,6 +9,7 @@
 AlarmSettingsWindow::AlarmSettingsWindow(SettingsStore& store, std::function<double()> now, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , view_(new AlarmSettingsView(store, std::move(now), this)) {
+    useApplicationIcon();
     setObjectName(QStringLiteral("alarmSettingsWindow"));
     setWindowTitle(tr("アラーム設定"));
     setMinimumSize(kMinimumWidth, kMinimumHeight);

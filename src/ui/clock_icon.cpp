@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIconEngine>
+#include <QImage>
 #include <QMarginsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -16,6 +17,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -143,36 +145,90 @@ QTransform fitting(const QRectF& from, const QRectF& to) {
     return transform;
 }
 
-} // namespace
-
-QPixmap clockPixmap(int hour, int minute, int size, qreal devicePixelRatio) {
-    QPixmap pixmap(QSize(size, size) * devicePixelRatio);
-    pixmap.setDevicePixelRatio(devicePixelRatio);
-    pixmap.fill(Qt::transparent);
-
+// Strokes the pair `value` into the half of a size x size icon that starts `top` pixels down: the
+// outline, then the digits' own stroke over it. The two halves never share a pixel: each one's
+// outline ends where the other's begins.
+void strokePair(QPainter& painter, int value, int size, qreal top) {
     // An even outline keeps the digit boxes on whole pixels, where small digits stay sharp.
     const int outline = 2 * std::max(1, static_cast<int>(std::lround(size / 22.0)));
     const qreal reach = outline / 2.0; // how far the outline reaches past a digit's edge
     const qreal half = size / 2.0;
     // The sides stay clear by one more reach, so that not even the corners of a 1 or a 7 touch the
     // corners of the square: a host may round or crop them.
-    const QRectF top(outline, reach, size - 2 * outline, half - outline);
-    const QRectF bottom(outline, half + reach, size - 2 * outline, half - outline);
+    const QRectF box(outline, top + reach, size - 2 * outline, half - outline);
 
     // The strokes are as thick across as along, whatever the stretch: the centre lines are mapped
     // into the digit boxes less half a stroke on each side, and stroked in pixels.
-    const qreal weight = top.height() * kWeight / 100;
+    const qreal weight = box.height() * kWeight / 100;
     const QMarginsF inset(weight / 2, weight / 2, weight / 2, weight / 2);
     const QRectF lines(kLeft, kTop, kCell + kGap + kInnerWidth, kBottom - kTop);
-    QPainterPath digits = fitting(lines, top.marginsRemoved(inset)).map(pairOf(hour));
-    digits.addPath(fitting(lines, bottom.marginsRemoved(inset)).map(pairOf(minute)));
-
-    QPainter painter(&pixmap);
+    const QPainterPath digits = fitting(lines, box.marginsRemoved(inset)).map(pairOf(value));
     painter.setRenderHint(QPainter::Antialiasing);
     // The outline is a wider stroke under the digit's own.
     painter.strokePath(digits,
                        QPen(kOutlineColor, weight + outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.strokePath(digits, QPen(kDigitColor, weight, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+}
+
+// Drawings of the upper half of an icon, which serve for the lower half too when that lies a whole
+// number of device pixels below. Stroking is nearly all of what the clock does once it runs: this
+// way the hour is drawn once an hour and each minute once a Valdrian hour (175 s), for the size the
+// host shows. Bounded, the least recently used going first, for hosts that take every size.
+class PairDrawings {
+public:
+    const QImage& get(int value, int size, qreal ratio) {
+        const auto found = std::find_if(drawings_.begin(), drawings_.end(), [&](const Drawing& d) {
+            return d.value == value && d.size == size && d.ratio == ratio;
+        });
+        if (found != drawings_.end()) {
+            std::rotate(drawings_.begin(), found, found + 1);
+            return drawings_.front().image;
+        }
+        QImage image(QSize(size, size / 2) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        strokePair(painter, value, size, 0);
+        painter.end();
+        bytes_ += image.sizeInBytes();
+        drawings_.insert(drawings_.begin(), {value, size, ratio, std::move(image)});
+        while (bytes_ > kMaxBytes && drawings_.size() > 2) { // the hour and the minute of this icon stay
+            bytes_ -= drawings_.back().image.sizeInBytes();
+            drawings_.pop_back();
+        }
+        return drawings_.front().image;
+    }
+
+private:
+    // All sixty pairs at 22 px take 58 KB, at 64 px 2x 1.9 MB.
+    static constexpr qsizetype kMaxBytes = 256 * 1024;
+    struct Drawing {
+        int value;
+        int size;
+        qreal ratio;
+        QImage image;
+    };
+    std::vector<Drawing> drawings_; // most recently used first
+    qsizetype bytes_ = 0;
+};
+
+} // namespace
+
+QPixmap clockPixmap(int hour, int minute, int size, qreal devicePixelRatio) {
+    QPixmap pixmap(QSize(size, size) * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    const qreal half = size / 2.0;
+    const qreal shift = half * devicePixelRatio;
+    if (size % 2 != 0 || shift != std::floor(shift)) {
+        strokePair(painter, hour, size, 0); // the halves would fall differently on the pixels
+        strokePair(painter, minute, size, half);
+        return pixmap;
+    }
+    static PairDrawings drawings;
+    painter.drawImage(QPointF(0, 0), drawings.get(hour, size, devicePixelRatio));
+    painter.drawImage(QPointF(0, half), drawings.get(minute, size, devicePixelRatio));
     return pixmap;
 }
 

@@ -1,5 +1,7 @@
 #include "ui/label_window.h"
 
+#include "ui/application_icon.h"
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +13,7 @@ LabelWindow::LabelWindow(QMenu& menu, QWidget* parent)
     : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool)
     , menu_(menu)
     , label_(new QLabel(this)) {
+    useApplicationIcon();
     setObjectName(QStringLiteral("clockLabelWindow"));
     label_->setObjectName(QStringLiteral("clockLabel"));
     // Read out with the label's own text, "VT: HH:MM".

@@ -288,12 +288,14 @@ def terminal_rows():
         ("a clock beside a running one says everything too", "", SPOKEN, EN, [], "beside"),
         ("two signals at once: the second ends it at once", "", SPOKEN, EN, [], "twice"),
         ("qt:nonexistent: one line, labels go on", "", SPOKEN, LABELS, ["variredu-divar: speech"], "qt:nonexistent"),
-        ("settings only in Qt's fallback file are not read", "", b"", LABELS, [], "fallback")]
+        ("settings only in Qt's fallback file are not read", "", b"", LABELS, [], "fallback"),
+        ("speechd, speech-dispatcher unreachable: Qt's engines tried, one line", "SPEECHD_ADDRESS=unix_socket:/none",
+         SPOKEN, LABELS, ["variredu-divar: speech"], "speechd")]
 
 
 def terminal_row(name, words, settings, out, err, first=None):
     env, path = home(name, settings, words)
-    args = [BIN, "--terminal", "--at", SEVEN, "--speech-engine", first if str(first).startswith("qt:") else "stdout"]
+    args = [BIN, "--terminal", "--at", SEVEN, "--speech-engine", first if str(first).startswith(("qt:", "speechd")) else "stdout"]
     if first in ("file", "dir"):
         name += f" ({readonly(path if first == 'file' else os.path.dirname(path))})"
         err = [UNSAVED.format(path)]
@@ -588,18 +590,21 @@ AddVoice "ja" "MALE1" "ja"
 """
 JA = [alarm(1, "07", "00", "釣り大会"), alarm(2, "07", "00", "今日は東京タワーで大会"), alarm(3, "07", "00")]
 JAPANESE = ["ja 7 ヴァルドリア", "ja ", "ja ", "ja "]  # the time signal in Japanese, then the alarms
+EN_SAID = conf(JA + [alarm(4, "07", "00", "long"), alarm(5, "07", "01", "Fishing")], True)
+EN_HEARD = ["en 7 V.T. o'clock.", "en 釣り大会", "en 今日は東京タワーで大会", "en 7 hours 0 minutes.", "en long", "en Fishing"]
+TWO = conf([alarm(1, "07", "00", "first"), alarm(2, "07", "01", "second")])
 SPEECH = [  # name, environment, settings, the texts received in order (each one's start), whether
-    # espeak-ng's Japanese voice reads each by letter names (or not at all) when that matters, and
-    # whether speech-dispatcher hangs once the first text is spoken
-    ("en_US", "", conf(JA + [alarm(4, "07", "00", "long"), alarm(5, "07", "01", "Fishing")], True),
-     ["en 7 V.T. o'clock.", "en 釣り大会", "en 今日は東京タワーで大会", "en 7 hours 0 minutes.", "en long", "en Fishing"], None),
+    # espeak-ng's Japanese voice reads each by letter names (or not at all) when that matters, what
+    # befalls speech-dispatcher once the first text is spoken (it hangs, or is killed), and the engine
+    ("en_US", "", EN_SAID, EN_HEARD, None), ("en_US through Qt", "", EN_SAID, EN_HEARD, None, None, "qt:speechd"),
     ("ja_JP, every text readable by espeak-ng", "LANG=ja_JP.UTF-8",
      conf(JA + [alarm(4, "07", "00", "ﾎﾞｽ討伐🎣 Boss ７時に\n港で集合！")], True), JAPANESE + ["ja "], False),
     ("ja_JP, LANGUAGE=ja:en: readable too", "LANG=ja_JP.UTF-8 LANGUAGE=ja:en", conf(JA, True), JAPANESE, False),
     ("ja_JP, kana reading off", "LANG=ja_JP.UTF-8", conf(JA, True) + b"japaneseKanaReading=false\n",
      ["ja 7 ヴァルドリア時間", "ja 釣り大会", "ja 今日は東京タワーで大会", "ja 7 時 0 分"], True),
-    ("en_US, the engine hangs in the call with the next text", "",
-     conf([alarm(1, "07", "00", "first"), alarm(2, "07", "01", "second")]), ["en first"], None, True)]
+    ("en_US, the engine hangs in the call with the next text", "", TWO, ["en first"], None, "hang"),
+    # (the name is part of the daemon's socket path, which must stay within 107 bytes)
+    ("en_US, speech-dispatcher killed, started again", "", TWO, ["en first", "en second"], None, "kill")]
 
 
 # A run's own directories with a speech-dispatcher configuration, speech logged on stderr; the file
@@ -624,18 +629,26 @@ def spelled(text):  # espeak-ng reads it by letter names, or not at all
     return "ni:z(ja)l" in phonemes or not phonemes.strip()
 
 
+def daemon(env):
+    return int(read(env["XDG_RUNTIME_DIR"] + "/speech-dispatcher/pid/speech-dispatcher.pid"))
+
+
 # Once P has had a text spoken, speech-dispatcher stops (SIGSTOP; continued and killed with the
 # group); true once P has handed it the next text, in a call that now never returns.
 def hang(env, heard, p):
     until(lambda: texts(heard), 60)
-    os.kill(int(read(env["XDG_RUNTIME_DIR"] + "/speech-dispatcher/pid/speech-dispatcher.pid")), signal.SIGSTOP)
+    os.kill(daemon(env), signal.SIGSTOP)
     return until(lambda: sum("hand over" in line for line in p.err) > len(texts(heard)), 30)
 
 
-def speech_row(name, words, settings, want, letters, hangs=False):
+def speech_row(name, words, settings, want, letters, fault=None, engine=None):
     env, heard = speaker(name, settings, words)
-    p = Proc([BIN, "--terminal", "--at", SEVEN, "--speech-engine", "qt:speechd"], env)
-    came = hang(env, heard, p) if hangs else until(lambda: texts(heard)[len(want) - 1:] and "VT: 07:01" in p.out, 30)
+    p = Proc([BIN, "--terminal", "--at", SEVEN] + ["--speech-engine", engine] * bool(engine), env)
+    if fault == "kill":
+        until(lambda: texts(heard), 60)
+        os.kill(daemon(env), signal.SIGKILL)
+    came = hang(env, heard, p) if fault == "hang" else until(
+        lambda: texts(heard)[len(want) - 1:] and "VT: 07:01" in p.out, 30)
     seen = texts(heard)
     status = p.stop(signal.SIGTERM, 1)
     check(f"speech, {name}: speech-dispatcher is asked to say {len(want)} texts, in order, each once"
@@ -649,11 +662,11 @@ def speech_row(name, words, settings, want, letters, hangs=False):
 def relaunch_row():
     every = conf([alarm(i, "%02d" % (i // 60), "%02d" % (i % 60), "a") for i in range(1440)])
     env, heard = speaker("relaunch", every, f"DISPLAY={xvfb()}")
-    first = Proc([BIN, "--speech-engine", "qt:speechd"], env)
+    first = Proc([BIN], env)
     hung = hang(env, heard, first)
     first.send_signal(signal.SIGSTOP)
     first.send_signal(signal.SIGTERM)
-    second = Proc([BIN, "--speech-engine", "qt:speechd"], env)
+    second = Proc([BIN], env)
     waited = until(lambda: any("doesn't answer; waiting" in line for line in second.err), 10)
     first.send_signal(signal.SIGCONT)
     statuses = (first.stop(None, 1), launch(env), second.poll(), second.stop(signal.SIGTERM, 1))
@@ -662,7 +675,7 @@ def relaunch_row():
           (True, True, (0, 0, None, 0)), (hung, waited, statuses))
 
 
-# A terminal clock speaking through ENGINE, then the tray program beside it through speechd, each
+# A terminal clock speaking through ENGINE, then the tray program beside it through its default, each
 # minute's alarm titled by its hour and minute: the tray starts (its menu opens, a second launch gets
 # its window); every minute is said once, in turn, also after the terminal has ended (SIGTERM, 0).
 def beside_row(engine):
@@ -673,7 +686,7 @@ def beside_row(engine):
     env, heard = speaker(f"beside {engine}", every + b"japaneseKanaReading=false\n", words)
     terminal = Proc([BIN, "--terminal", "--speech-engine", engine], env)
     until(lambda: terminal.out, 30)
-    tray = Proc([BIN, "--speech-engine", "qt:speechd"], env)
+    tray = Proc([BIN], env)
     icon = until(lambda: find(display, "icon"), 30)
     started = (bool(icon) and choose(display, icon[0], ["Escape"]), launch(env),
                len(until(lambda: find(display, "settings"), 10)))
@@ -706,7 +719,7 @@ def package():
     check("package: lintian reports no errors", (0, []), (status, [line for line in out + err if line[:2] == "E:"]))
     fields = " ".join(run(["dpkg-deb", "-f", debs[0], "Depends", "Recommends"])[1])
     check("package: it brings the speech engine, its Japanese voice and the dictionary of the kana reading", [],
-          [p for p in ["libmecab2", "mecab-ipadic-utf8", "speech-dispatcher-espeak-ng", "qt6-speech-speechd-plugin"]
+          [p for p in ["libmecab2", "mecab-ipadic-utf8", "speech-dispatcher-espeak-ng", "libspeechd2"]
            if not re.search(rf"\b{p}\b", fields)])
     try:
         status = run(APT + ["install", debs[0]], None, 600)[0]
@@ -728,7 +741,7 @@ GROUPS = {"cli": cli, "package": package,
           "terminal": lambda: together([lambda r=r: terminal_row(*r) for r in terminal_rows()]),
           "desktop": lambda: together([tray_lane, stored_lane, hostile_lane, label_lane, panel_lane]),
           "speech": lambda: together([lambda r=r: speech_row(*r) for r in SPEECH] + [relaunch_row] +
-                                     [lambda e=e: beside_row(e) for e in ("none", "stdout", "qt:speechd")])}
+                                     [lambda e=e: beside_row(e) for e in ("none", "stdout", "speechd")])}
 TOOLS = {"desktop": ["Xvfb", "trayer", "xdotool", "xwininfo", "xprop", "import", "weston", "dbus-daemon"],
          "speech": ["speech-dispatcher", "espeak-ng", "Xvfb", "trayer", "xdotool", "xwininfo",
                     "/usr/lib/*/qt6/plugins/texttospeech/*speechd*"],

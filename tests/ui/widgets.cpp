@@ -301,6 +301,21 @@ TEST(Tray, ShowsEachMinuteOnceAndALabelWindowWhileNoTrayHostShowsUp) {
     };
     EXPECT_EQ(top(7, 5), top(7, 59));
     EXPECT_NE(top(7, 5), top(23, 5));
+    // The halves are drawn once and kept, a bounded number: every size, ratio and pair comes back as
+    // first drawn, also after a host asked for many others.
+    const std::tuple<int, int, qreal> icons[] = {
+        {7, 22, 1}, {7, 22, 2}, {5, 22, 1}, {7, 16, 1}, {59, 24, 1.25}};
+    QList<QImage> first;
+    for (const auto& [value, size, ratio] : icons) {
+        first.append(clockPixmap(value, value, size, ratio).toImage());
+    }
+    for (int minute = 0; minute < 60; ++minute) {
+        (void)clockPixmap(23, minute, 64, 2);
+    }
+    for (qsizetype i = std::size(icons) - 1; i >= 0; --i) {
+        const auto& [value, size, ratio] = icons[i];
+        EXPECT_EQ(clockPixmap(value, value, size, ratio).toImage(), first[i]) << i;
+    }
 }
 
 // The tooltip tells what will be said next and when in real local time (here UTC+9), in the
@@ -356,6 +371,7 @@ TEST(Application, CarriesOutTheMenuCommands) {
     a.choose("alarmSettingsAction");
     AlarmSettingsWindow* window = a.app.alarmSettingsWindow();
     ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->windowIcon().isNull()); // the application's, looked up as the first window opens
     ASSERT_TRUE(a.settings.store->setAlarms({alarmAt("07", "00")}));
     // clang-format off
     const std::pair<void (QWidget::*)(), Qt::WindowStates> reopened[] = {
@@ -375,6 +391,7 @@ TEST(Application, CarriesOutTheMenuCommands) {
     QList<QWidget*> about = QApplication::topLevelWidgets();
     about.removeIf([](QWidget* w) { return qobject_cast<QMessageBox*>(w) == nullptr || !w->isVisible(); });
     ASSERT_EQ(about.size(), 1);
+    EXPECT_FALSE(qobject_cast<QMessageBox*>(about[0])->iconPixmap().isNull());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowActive(about[0]));
     a.choose("alarmSettingsAction"); // open behind the dialog: the same window comes to the front

@@ -2,7 +2,9 @@
 #define QT_STATICPLUGIN
 
 #include "clock/kana_reading.h"
-#include "clock/qt_speech_output.h"
+#include "clock/qt_speech_backend.h"
+#include "clock/speech_thread.h"
+#include "clock/speechd_backend.h"
 #include "clock/stream_speech_output.h"
 #include "clock/utterance_queue.h"
 #include "support.h"
@@ -27,7 +29,7 @@ static void feed(UtteranceQueue& queue, const std::vector<EngineState>& states) 
 }
 
 // Keeps what it is handed as "TAG<TAB>TEXT" and reports nothing; once given `queue`, finishes each
-// text from inside speak(), as some engines do.
+// text from inside speak(), as some engines do. Holds `held` texts at once.
 struct FakeEngine final : SpeechEngine {
     void speak(const QString& text, const std::optional<QString>& tag) override {
         EXPECT_FALSE(speaking) << "speak() entered again from inside speak()";
@@ -37,9 +39,13 @@ struct FakeEngine final : SpeechEngine {
             feed(*queue, {Speaking, Ready});
         }
     }
+    [[nodiscard]] std::size_t capacity() const override { return held; }
+    void skip() override { ++skipped; }
     QStringList spoken;
     UtteranceQueue* queue = nullptr;
     bool speaking = false;
+    std::size_t held = 1;
+    int skipped = 0;
 };
 
 // A text is done when the engine went back to Ready after Speaking or Error (the Ready it may still
@@ -70,6 +76,31 @@ TEST(UtteranceQueue, NextTextOnlyOnceTheLastIsDone) {
         feed(queue, {Speaking, Ready});
         EXPECT_FALSE(queue.isBusy() || queue.watchdogArmed());
     }
+}
+
+// An engine with a queue of its own (speech-dispatcher) gets every text at once, up to what it may
+// hold; the watchdog times the oldest it holds and, giving up, has the engine drop it.
+TEST(UtteranceQueue, EngineWithAQueueGetsTextsAtOnce) {
+    FakeEngine engine;
+    engine.held = 3;
+    UtteranceQueue queue(engine);
+    const QString texts[] = {u"a"_s, u"bb"_s, u"ccc"_s, u"dddd"_s, u"eeeee"_s};
+    for (const QString& text : texts) {
+        queue.enqueue(text, u"en-US"_s);
+    }
+    EXPECT_EQ(engine.spoken.size(), 3);
+    EXPECT_EQ(queue.watchdogInterval(), UtteranceQueue::timeoutFor(texts[0]));
+    queue.utteranceEnded();
+    EXPECT_EQ(engine.spoken.size(), 4);
+    EXPECT_EQ(queue.watchdogInterval(), UtteranceQueue::timeoutFor(texts[1]));
+    queue.watchdogExpired();
+    EXPECT_EQ(engine.skipped, 1);
+    EXPECT_EQ(engine.spoken.last(), u"en-US\teeeee");
+    EXPECT_EQ(queue.watchdogInterval(), UtteranceQueue::timeoutFor(texts[2]));
+    for (int i = 0; i < 3; ++i) {
+        queue.utteranceEnded();
+    }
+    EXPECT_FALSE(queue.isBusy() || queue.watchdogArmed());
 }
 
 static int speechWarnings = 0;
@@ -110,12 +141,22 @@ TEST(UtteranceQueue, StuckEngineBlankTextsAndEngineFinishingInsideSpeak) {
     EXPECT_EQ(speechWarnings, 3);
 }
 
-// Engines: speechd first, then the rest by name. Voices: same territory, else same language.
+// Qt engines: speechd first, then the rest by name. Voices: same territory, else same language.
+// speech-dispatcher is asked for the tag's language and territory; for a tag without a language
+// ("C") or no tag, for the system's, else English (it would keep the last text's).
 TEST(SpeechChoice, EngineOrderAndVoiceLocale) {
     EXPECT_EQ(enginePreference({"mock", "speechd", "flite", "mock"}).join(u' '), u"speechd flite mock");
     const QList<QLocale> available{QLocale("en_GB"), QLocale("ja_JP"), QLocale("en_US")};
     EXPECT_EQ(matchingLocale(QLocale("en-US"), available), QLocale("en_US"));
     EXPECT_EQ(matchingLocale(QLocale("en-AU"), available), QLocale("en_GB"));
+    // clang-format off
+    const std::tuple<std::optional<QString>, QLocale, const char*> rows[] = {
+        {u"ja-JP"_s, QLocale::c(), "ja-JP"}, {u"en-GB"_s, QLocale("ja_JP"), "en-GB"}, {u"zh-Hant-TW"_s, QLocale::c(), "zh-TW"},
+        {u"C"_s, QLocale("ja_JP"), "ja-JP"}, {std::nullopt, QLocale("de_DE"), "de-DE"}, {u"C"_s, QLocale::c(), "en-US"}};
+    // clang-format on
+    for (const auto& [tag, system, language] : rows) {
+        EXPECT_EQ(speechdLanguage(tag, system), language) << tag.value_or(u"-"_s).toStdString();
+    }
 }
 
 // What a voice is handed: for a Japanese voice the pronunciation of what the dictionary knows, all
@@ -165,18 +206,19 @@ public:
 // Quit waited 10 s for a stuck engine: the output lets go of its thread within the second a quit
 // may take, and says so, so that the process ends without exit handlers. The output goes on another
 // thread, so that this one can let the engine go after that second should the destructor wait for it.
-TEST(QtSpeechOutput, LetsGoOfAnEngineThatHangs) {
-    auto output = std::make_unique<QtSpeechOutput>(u"vd-hang"_s);
+TEST(SpeechThreadOutput, LetsGoOfAnEngineThatHangs) {
+    auto output =
+        std::make_unique<SpeechThreadOutput>([] { return makeQtSpeechBackend(u"vd-hang"_s); }, true);
     output->say(u"7 V.T. o'clock."_s, std::nullopt);
     ASSERT_TRUE(engineCalled.tryAcquire(1, 10'000));
     auto destroyed = std::async(std::launch::async, [&] {
         output.reset();
-        return QtSpeechOutput::threadsLeftRunning();
+        return SpeechThreadOutput::threadsLeftRunning();
     });
     const bool inTime = destroyed.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
     engineLetGo.release(); // the stuck thread ends, and with it a destructor still waiting for it
     EXPECT_TRUE(inTime && destroyed.get()) << "the destructor waited for the engine or did not report it";
-    EXPECT_TRUE(QTest::qWaitFor([] { return !QtSpeechOutput::threadsLeftRunning(); }, 10'000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !SpeechThreadOutput::threadsLeftRunning(); }, 10'000));
 }
 
 Q_IMPORT_PLUGIN(HangingEnginePlugin)

@@ -1,43 +1,15 @@
-#include "clock/qt_speech_output.h"
+#include "clock/qt_speech_backend.h"
 
-#include "clock/kana_reading.h"
 #include "clock/utterance_queue.h"
 
-#include <QDeadlineTimer>
 #include <QHash>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QTextToSpeech>
-#include <QThread>
 #include <QVoice>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <deque>
 #include <utility>
 
 namespace {
-
-// A working engine closes in milliseconds; one stuck inside speech-dispatcher may never return,
-// and quitting must stay within a second.
-constexpr std::chrono::milliseconds kJoinTimeout{300};
-
-// Speech threads left behind by their outputs, never freed: they may still be running code of the
-// engine's plugin.
-QMutex abandonedMutex;
-QList<QThread*>* abandoned = nullptr;
-
-void reportUnavailable(const QString& reason) {
-    static std::atomic_flag reported;
-    if (reported.test_and_set()) {
-        return;
-    }
-    std::fprintf(stderr, "variredu-divar: speech unavailable: %s; announcements will not be spoken\n",
-                 qUtf8Printable(reason));
-    std::fflush(stderr);
-}
 
 EngineState toEngineState(QTextToSpeech::State state) {
     switch (state) {
@@ -153,121 +125,51 @@ private:
     QHash<QString, VoiceChoice> cache_;
 };
 
-} // namespace
-
-// Owns everything that must live and die on the speech thread. post() is the only member called
-// from other threads.
-class QtSpeechOutput::Worker final : public QObject {
+// Makes its engine when the first text arrives: starting speechd costs about a second of CPU
+// reading its voice list, which a session that never announces should not pay.
+class QtSpeechBackend final : public SpeechBackend {
 public:
-    Worker(QString engineName, bool kanaReading)
-        : engineName_(std::move(engineName))
-        , reading_(kanaReading) {}
+    explicit QtSpeechBackend(QString engineName)
+        : engineName_(std::move(engineName)) {}
 
-    // Texts gather in a bounded inbox rather than one posted event each: while the engine is being
-    // constructed (or hangs doing so) the thread handles no events, and memory must stay bounded.
-    void post(PendingUtterance utterance) {
-        bool wasEmpty = false;
-        {
-            const QMutexLocker lock(&mutex_);
-            wasEmpty = inbox_.empty();
-            appendBounded(inbox_, std::move(utterance), UtteranceQueue::kMaxPending);
+    void enqueue(QString text, std::optional<QString> languageTag) override {
+        if (!engineTried_) {
+            start();
         }
-        if (wasEmpty) {
-            QMetaObject::invokeMethod(this, &Worker::drain, Qt::QueuedConnection);
+        if (queue_) {
+            queue_->enqueue(std::move(text), std::move(languageTag));
         }
     }
 
-    // The engine is made on the first text: starting speechd costs about a second of CPU reading
-    // its voice list, which a session that never announces should not pay.
-    void startEngine() {
+private:
+    void start() {
         engineTried_ = true;
         QString failure;
         tts_ = createEngine(engineName_, failure);
         if (!tts_) {
-            reportUnavailable(failure);
+            reportSpeechUnavailable(failure);
             return;
         }
         engine_ = std::make_unique<QtEngine>(*tts_);
         queue_ = std::make_unique<UtteranceQueue>(*engine_);
-        connect(tts_.get(), &QTextToSpeech::stateChanged, queue_.get(),
-                [queue = queue_.get()](QTextToSpeech::State state) {
-                    queue->engineStateChanged(toEngineState(state));
-                });
-    }
-
-    void stop() {
-        queue_.reset();
-        engine_.reset();
-        tts_.reset();
-    }
-
-private:
-    void drain() {
-        std::deque<PendingUtterance> batch;
-        {
-            const QMutexLocker lock(&mutex_);
-            batch.swap(inbox_);
-        }
-        if (!engineTried_) {
-            startEngine();
-        }
-        if (!queue_) {
-            return; // no engine: the texts are dropped, as promised by the stderr line
-        }
-        // Read here, on this thread: loading the dictionary must not hold up the clock's tick.
-        for (PendingUtterance& utterance : batch) {
-            QString spoken = reading_.forVoice(utterance.text, utterance.languageTag);
-            queue_->enqueue(std::move(spoken), std::move(utterance.languageTag));
-        }
-        reading_.unload();
+        QObject::connect(tts_.get(), &QTextToSpeech::stateChanged, queue_.get(),
+                         [queue = queue_.get()](QTextToSpeech::State state) {
+                             queue->engineStateChanged(toEngineState(state));
+                         });
     }
 
     const QString engineName_;
     bool engineTried_ = false;
-    SpeechReading reading_;
-    QMutex mutex_;
-    std::deque<PendingUtterance> inbox_;
+    // Destroyed queue first, engine last.
     std::unique_ptr<QTextToSpeech> tts_;
     std::unique_ptr<QtEngine> engine_;
     std::unique_ptr<UtteranceQueue> queue_;
 };
 
-QtSpeechOutput::QtSpeechOutput(QString engineName, bool kanaReading)
-    : thread_(std::make_unique<QThread>())
-    , worker_(std::make_unique<Worker>(std::move(engineName), kanaReading)) {
-    thread_->setObjectName(QStringLiteral("speech"));
-    worker_->moveToThread(thread_.get());
-    // finished is sent from the thread itself, so the engine is destroyed there.
-    QObject::connect(thread_.get(), &QThread::finished, worker_.get(), &Worker::stop, Qt::DirectConnection);
-    thread_->start();
-}
+} // namespace
 
-QtSpeechOutput::~QtSpeechOutput() {
-    thread_->quit();
-    if (!thread_->wait(QDeadlineTimer(kJoinTimeout))) {
-        // Stuck inside speech-dispatcher. Destroying a running QThread aborts the program, so the
-        // thread and its objects are abandoned to process exit instead. If it comes back, it
-        // destroys the engine on its way out (stop); the two objects stay, small and reachable.
-        qCWarning(lcSpeech) << "speech engine does not respond; not waiting for it";
-        const QMutexLocker lock(&abandonedMutex);
-        if (abandoned == nullptr) {
-            abandoned = new QList<QThread*>;
-        }
-        abandoned->append(thread_.release());
-        (void)worker_.release();
-        return;
-    }
-    worker_.reset();
-}
-
-bool QtSpeechOutput::threadsLeftRunning() {
-    const QMutexLocker lock(&abandonedMutex);
-    return abandoned != nullptr &&
-           std::any_of(abandoned->cbegin(), abandoned->cend(), [](QThread* t) { return t->isRunning(); });
-}
-
-void QtSpeechOutput::say(const QString& text, const std::optional<QString>& languageTag) {
-    worker_->post({text, languageTag});
+std::unique_ptr<SpeechBackend> makeQtSpeechBackend(QString engineName) {
+    return std::make_unique<QtSpeechBackend>(std::move(engineName));
 }
 
 QStringList enginePreference(QStringList available) {
