@@ -29,7 +29,8 @@ check: setup
 asan:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVD_WERROR=ON -DVD_SANITIZE=ON -DVD_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L 'unit|fuzz|e2e' -LE 'x11|speechd|package'
 
 # The libFuzzer targets (clang, ASan+UBSan), FUZZ_SECONDS each, on a copy of their seed corpora; a

@@ -64,7 +64,7 @@ def home(name, settings=b"", words=""):
         os.makedirs(root + sub, 0o700)
     path = root + "/config/variredu-divar/variredu-divar.conf"
     Path(path).write_bytes(settings)
-    env = {k: v for k, v in os.environ.items() if k in ("PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS")}
+    env = {k: v for k, v in os.environ.items() if k in ("PATH", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS")}
     env.update(HOME=root + "/home", XDG_CONFIG_HOME=root + "/config", XDG_RUNTIME_DIR=root + "/run", LANG="en_US.UTF-8",
                DBUS_SESSION_BUS_ADDRESS=f"unix:path={root}/no-bus")
     env.update(w.split("=", 1) for w in words.split())
@@ -239,6 +239,9 @@ def setup_rows():
 # Valdrian 06:59:30 on day 19000. The clock wakes once a second, about 20.6 Valdrian seconds: 07:00
 # comes with the second tick, 07:01 with the fifth.
 SEVEN = repr((19000 * 86400 + 25170) * 7 / 144)
+# A Valdrian half-minute earlier, for settings that take long to read (10 MB under ASan): a first tick
+# that lands in minute 00 announces nothing.
+EARLY = repr((19000 * 86400 + 25140) * 7 / 144)
 LABELS = ["VT: 06:59", "VT: 07:00", "VT: 07:01"]
 SPOKEN = conf([alarm(1, "07", "00"), alarm(2, "07", "00", "off", False), alarm(3, "7", "0", "釣り\nへ")], True)
 
@@ -295,7 +298,8 @@ def terminal_rows():
 
 def terminal_row(name, words, settings, out, err, first=None):
     env, path = home(name, settings, words)
-    args = [BIN, "--terminal", "--at", SEVEN, "--speech-engine", first if str(first).startswith(("qt:", "speechd")) else "stdout"]
+    at = SEVEN if len(settings) < 1 << 20 else EARLY
+    args = [BIN, "--terminal", "--at", at, "--speech-engine", first if str(first).startswith(("qt:", "speechd")) else "stdout"]
     if first in ("file", "dir"):
         name += f" ({readonly(path if first == 'file' else os.path.dirname(path))})"
         err = [UNSAVED.format(path)]
