@@ -44,12 +44,13 @@ SettingsStore::SettingsStore(std::unique_ptr<QSettings> settings, WholeFileWrite
 SettingsStore::~SettingsStore() = default;
 
 std::unique_ptr<SettingsStore> SettingsStore::openUserStore() {
-    auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                                keys::kOrganisation, keys::kApplication);
-    // Otherwise a key missing here is read from files the README never names, such as
+    const QString path =
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, keys::kOrganisation, keys::kApplication)
+            .fileName();
+    // Opened by its path, QSettings knows this one file only. Opened by name, it also reads (or with
+    // fallbacks off, still stats at every sync) files the README never names, such as
     // $XDG_CONFIG_HOME/variredu-divar.conf and /etc/xdg.
-    settings->setFallbacksEnabled(false);
-    return std::make_unique<SettingsStore>(std::move(settings));
+    return std::make_unique<SettingsStore>(std::make_unique<QSettings>(path, QSettings::NativeFormat));
 }
 
 bool SettingsStore::readBool(const keys::BoolKey& key) const {
