@@ -136,6 +136,9 @@ int runDesktop(int& argc, char** argv, const CommandLine& options) {
     const StatusNotifierHosts trayHosts(QDBusConnection::sessionBus());
     QObject::connect(&trayHosts, &StatusNotifierHosts::hostRegistered, &application.clockTray(),
                      &ClockTray::trayHostAppeared);
+    if (iconStart == ClockTray::IconStart::WithFirstTrayHost && !trayHosts.watcherPresent()) {
+        application.clockTray().noTrayHostToWaitFor();
+    }
     QObject::connect(&instance, &SingleInstance::openSettingsRequested, &application,
                      &DaziviruVuzudIdi::openAlarmSettings);
     const int status = QApplication::exec();

@@ -1,5 +1,6 @@
 #include "app/status_notifier_hosts.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -22,6 +23,11 @@ StatusNotifierHosts::StatusNotifierHosts(const QDBusConnection& bus, QObject* pa
     bus_.connect(kWatcher, kWatcherPath, kWatcher, QStringLiteral("StatusNotifierHostRegistered"), this,
                  SIGNAL(hostRegistered()));
     ask();
+}
+
+bool StatusNotifierHosts::watcherPresent() const {
+    const QDBusConnectionInterface* bus = bus_.interface();
+    return bus != nullptr && bus->isServiceRegistered(kWatcher).value();
 }
 
 void StatusNotifierHosts::ask() {

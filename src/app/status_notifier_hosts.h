@@ -14,6 +14,10 @@ class StatusNotifierHosts : public QObject {
 public:
     explicit StatusNotifierHosts(const QDBusConnection& bus, QObject* parent = nullptr);
 
+    // Whether a watcher's name is on the bus now: a panel is there or starting. Asks the bus itself,
+    // which answers at once, never the panel.
+    [[nodiscard]] bool watcherPresent() const;
+
 signals:
     void hostRegistered();
 

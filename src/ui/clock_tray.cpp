@@ -74,12 +74,20 @@ void ClockTray::trayHostAppeared() {
     checkTray();
 }
 
+void ClockTray::noTrayHostToWaitFor() {
+    checksWithoutTray_ = kChecksBeforeLabelWindow - 1;
+    checkTray();
+}
+
 void ClockTray::checkTray() {
     sinceTrayCheck_.start();
     // Without an icon, Qt is not asked: asking would make its choice of tray for good.
     if (trayIcon_ && trayAvailable_()) {
         checksWithoutTray_ = 0;
-        labelWindow_.reset();
+        if (labelWindow_) {
+            labelWindow_.reset();
+            qCDebug(lcTray) << "label window hidden";
+        }
         // From now on refresh() checks on the model's ticks: a timer of its own would wake the
         // program once more every few seconds, for a program that wakes once a second anyway.
         trayCheck_.stop();
@@ -102,6 +110,7 @@ void ClockTray::checkTray() {
             const QRect area = screen->availableGeometry();
             labelWindow_->move(area.right() - labelWindow_->width() - kMargin, area.top() + kMargin);
         }
+        qCDebug(lcTray) << "label window shown";
     }
     // Shown again at each check if someone closed it: without a tray it is the clock's only face.
     labelWindow_->show();

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # A stand-in for a panel's StatusNotifierWatcher on the session bus: it takes the watcher's name and
-# prints "item NAME" for each tray item that registers. Its host is registered at once, or with
+# prints "watching" once the name is its own and "item NAME" for each tray item that registers. Its host is registered at once, or with
 # --host-later on SIGUSR1, as panels do that take the name before their UI is up.
 # Debian's python (for its GObject bindings): run.py may run under another.
 import signal
@@ -34,7 +34,7 @@ def register_host():
 
 
 bus.register_object(PATH, Gio.DBusNodeInfo.new_for_xml(XML).interfaces[0], call, get, None)
-Gio.bus_own_name_on_connection(bus, NAME, Gio.BusNameOwnerFlags.NONE, None, None)
+Gio.bus_own_name_on_connection(bus, NAME, Gio.BusNameOwnerFlags.NONE, lambda *_: print("watching", flush=True), None)
 if not host[0]:
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1, register_host)
 GLib.MainLoop().run()

@@ -226,6 +226,9 @@ TEST(AlarmWindow, BundledSymbolsDraw) {
 // The application on a clock that moves only when ticked, with a tray host only when the test says
 // and a browser that only records what it is given.
 struct App {
+    App() = default;
+    explicit App(ClockTray::IconStart iconStart)
+        : start(iconStart) {}
     void choose(const char* entry) const { in<QAction>(&app.menuView().menu(), entry)->trigger(); }
     [[nodiscard]] ClockTray& tray() const { return app.clockTray(); }
     bool browse(const QUrl& url) { return (opened.append(url), true); }
@@ -233,11 +236,11 @@ struct App {
     double now = realAt(7, 5);
     bool trayHost = false;
     QList<QUrl> opened;
+    ClockTray::IconStart start = ClockTray::IconStart::AtOnce;
     DaziviruVuzudIdi app{*settings.store,
                          std::make_unique<NullSpeechOutput>(),
                          {[this] { return now; }, [] { return QStringList{u"ja-JP"_s}; },
-                          [this] { return trayHost; }, ClockTray::IconStart::AtOnce,
-                          std::bind_front(&App::browse, this)}};
+                          [this] { return trayHost; }, start, std::bind_front(&App::browse, this)}};
 };
 
 // The store is written behind the menu's back (by the window or another process): the marks
@@ -316,6 +319,21 @@ TEST(Tray, ShowsEachMinuteOnceAndALabelWindowWhileNoTrayHostShowsUp) {
         const auto& [value, size, ratio] = icons[i];
         EXPECT_EQ(clockPixmap(value, value, size, ratio).toImage(), first[i]) << i;
     }
+}
+
+// Where only a D-Bus tray can show the icon, it is made once a tray host appears. With no tray to wait
+// for, the label window shows at once, and goes when a host comes after all.
+TEST(Tray, WithNoTrayToWaitForTheLabelWindowShowsAtOnce) {
+    App a(ClockTray::IconStart::WithFirstTrayHost);
+    a.tray().checkTray();
+    EXPECT_EQ((std::pair{a.tray().trayIcon(), a.tray().labelWindow()}),
+              (std::pair<const QSystemTrayIcon*, QWidget*>{}));
+    a.tray().noTrayHostToWaitFor();
+    EXPECT_EQ(win_tip(a.tray().labelWindow()), a.tray().label());
+    a.trayHost = true;
+    a.tray().trayHostAppeared();
+    EXPECT_EQ((std::pair{a.tray().trayIcon() != nullptr, a.tray().labelWindow()}),
+              (std::pair<bool, QWidget*>{true, nullptr}));
 }
 
 // The tooltip tells what will be said next and when in real local time (here UTC+9), in the
