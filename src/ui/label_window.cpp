@@ -20,7 +20,8 @@ LabelWindow::LabelWindow(QMenu& menu, QWidget* parent)
     setAccessibleName(tr("ヴァルドリア時間の時計"));
     // It stands in for a tray item: showing or updating it must not take the focus from the game.
     setAttribute(Qt::WA_ShowWithoutActivating);
-    // Wayland compositors activate each window they show, unless it takes no focus at all.
+    // Wayland has no "show without activating": this is all a program can say there, and a compositor
+    // may focus the window anyway (Weston does); see ClockTray::noTrayHostToWaitFor().
     if (QGuiApplication::platformName().startsWith(u"wayland")) {
         setWindowFlag(Qt::WindowDoesNotAcceptFocus);
     }
