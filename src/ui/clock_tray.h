@@ -60,8 +60,8 @@ public slots:
     // A D-Bus tray host is there now: the icon is made if it waited for one, and the label window goes.
     void trayHostAppeared();
     // No tray is coming (no StatusNotifierWatcher where only one could show the icon): the label window
-    // shows now. Wayland compositors give each new window the focus, which a program just started may
-    // take; the same window showing half a minute later would take it from the game.
+    // shows now. A Wayland compositor may give each new window the focus, which a program just started
+    // may take; the same window showing half a minute later would take it from the game.
     void noTrayHostToWaitFor();
 
 private:

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-# A stand-in for a panel's StatusNotifierWatcher on the session bus: it takes the watcher's name and
-# prints "watching" once the name is its own and "item NAME" for each tray item that registers. Its host is registered at once, or with
-# --host-later on SIGUSR1, as panels do that take the name before their UI is up.
+# A stand-in for a panel's StatusNotifierWatcher on the session bus: it takes the watcher's name,
+# prints "watching" once the name is its own and "item NAME" for each tray item that registers. Its
+# host is registered at once, or with --host-later on SIGUSR1, as panels do that take the name before
+# their UI is up.
 # Debian's python (for its GObject bindings): run.py may run under another.
 import signal
 import sys
