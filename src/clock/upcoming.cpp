@@ -2,7 +2,6 @@
 
 #include "alarms/base10.h"
 #include "clock/next_occurrence.h"
-#include "clock/timer_model.h"
 #include "clock/valdrian_time.h"
 
 namespace {
@@ -33,8 +32,11 @@ std::optional<UpcomingAlarm> nextAlarm(const AlarmList& alarms, std::int64_t aft
     std::optional<UpcomingAlarm> next;
     int nearest = kMinutesPerDay + 1;
     for (const AlarmModel& alarm : alarms) {
+        if (!alarm.enabled) {
+            continue;
+        }
         const std::optional<ValdrianMinute> at = alarmMinute(alarm);
-        if (!at || !isAlarmDue(alarm, at->hour, at->minute)) {
+        if (!at) {
             continue;
         }
         const int ahead = (at->hour * 60 + at->minute - now + kMinutesPerDay - 1) % kMinutesPerDay + 1;

@@ -61,6 +61,7 @@ void ClockTray::makeTrayIcon() {
                     menu_.popup(QCursor::pos());
                 }
             });
+    trayIcon_->setToolTip(toolTip_);
     handIconOver();
     // Shown even without a tray host: the icon is embedded when one starts later.
     trayIcon_->show();
@@ -149,7 +150,6 @@ void ClockTray::refresh() {
 
 void ClockTray::handIconOver() {
     const ZuduzirEraz& vt = model_.vt();
-    trayIcon_->setToolTip(toolTip_);
     trayIcon_->setIcon(clockIcon(vt.hour(), vt.minute()));
     ++iconUpdates_;
     qCDebug(lcTray) << "icon handed over:" << label_;
