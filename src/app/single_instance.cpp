@@ -1,16 +1,14 @@
 #include "app/single_instance.h"
 
 #include "app/instance_files.h"
+#include "app/local_socket.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QThread>
-#include <QTimer>
 
 #include <utility>
 
@@ -20,19 +18,11 @@ constexpr auto kLockName = "variredu-divar.lock";
 constexpr auto kSocketName = "variredu-divar.socket";
 constexpr char kRequest[] = "open-settings";
 constexpr char kReply[] = "ok";
-// Longer than any request we understand; a peer sending more without a line end is dropped.
-constexpr qint64 kMaxLine = 64;
-// A peer that connects and never finishes its line must not keep a socket open forever.
-constexpr int kServeTimeoutMs = 5000;
 // An empty or unreadable lock file may be one another launch is writing at this moment; only an
 // old one is an abandoned half-written lock.
 constexpr qint64 kUnreadableLockAgeMs = 10'000;
 // How often a launch waiting for the lock looks again.
 constexpr unsigned long kRetryMs = 50;
-
-[[nodiscard]] int remainingMs(const QDeadlineTimer& deadline) {
-    return static_cast<int>(deadline.remainingTime());
-}
 
 } // namespace
 
@@ -96,64 +86,23 @@ bool SingleInstance::takeOverAbandonedLock() {
 }
 
 void SingleInstance::listen(const QString& path) {
-    server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    // We hold the lock, so a socket file there is left over from a process that died.
-    QLocalServer::removeServer(path);
-    if (!server_->listen(path)) {
+    server_ = std::make_unique<LocalRequestServer>(kRequest, kReply);
+    QString error;
+    // We hold the lock, so a socket file there is left over from a process that died: replaced.
+    if (!server_->listen(path, error)) {
         // Still the one clock that speaks; later launches just cannot reach it.
-        qWarning("variredu-divar: cannot listen on %s: %s", qPrintable(path),
-                 qPrintable(server_->errorString()));
+        qWarning("variredu-divar: cannot listen on %s: %s", qPrintable(path), qPrintable(error));
         server_.reset();
         return;
     }
-    connect(server_.get(), &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
-}
-
-void SingleInstance::onNewConnection() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(socket); });
-        QTimer::singleShot(kServeTimeoutMs, socket, &QLocalSocket::abort);
-    }
-}
-
-void SingleInstance::serve(QLocalSocket* socket) {
-    if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > kMaxLine)
-            socket->abort();
-        return;
-    }
-    const bool wanted = socket->readLine(kMaxLine + 1).trimmed() == kRequest;
-    if (wanted) {
-        socket->write(QByteArray(kReply) + '\n');
-        // Out now: opening the window can keep the event loop busy for longer than the asker waits.
-        socket->flush();
-    }
-    socket->disconnectFromServer();
-    // Last, and without touching the socket again: a slot may run a nested event loop.
-    if (wanted)
-        emit openSettingsRequested();
+    connect(server_.get(), &LocalRequestServer::requested, this, &SingleInstance::openSettingsRequested);
 }
 
 bool SingleInstance::askRunningInstanceToOpenSettings(int timeoutMs) const {
     if (directory_.isEmpty())
         return false;
-    const QDeadlineTimer deadline(timeoutMs);
-    QLocalSocket socket;
-    socket.connectToServer(QDir(directory_).filePath(QLatin1String(kSocketName)));
-    if (!socket.waitForConnected(remainingMs(deadline)))
-        return false;
-    socket.write(QByteArray(kRequest) + '\n');
-    while (socket.bytesToWrite() > 0) {
-        if (!socket.waitForBytesWritten(remainingMs(deadline)))
-            return false;
-    }
-    while (!socket.canReadLine()) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(remainingMs(deadline)))
-            break;
-    }
-    return socket.canReadLine() && socket.readLine(kMaxLine + 1).trimmed() == kReply;
+    return askLocalServer(QDir(directory_).filePath(QLatin1String(kSocketName)), kRequest, timeoutMs) ==
+           QByteArray(kReply);
 }
 
 bool SingleInstance::acquireWhenFree(std::chrono::milliseconds wait) {

@@ -6,8 +6,7 @@
 #include <chrono>
 #include <memory>
 
-class QLocalServer;
-class QLocalSocket;
+class LocalRequestServer;
 class QLockFile;
 
 // One tray program per user: a later launch asks the running one to open its settings window
@@ -62,11 +61,9 @@ private:
     // After a failed tryLock: removes a lock no live process holds and takes it.
     [[nodiscard]] bool takeOverAbandonedLock();
     void listen(const QString& path);
-    void onNewConnection();
-    void serve(QLocalSocket* socket);
 
     QString directory_;
     std::unique_ptr<QLockFile> lock_;
-    std::unique_ptr<QLocalServer> server_;
+    std::unique_ptr<LocalRequestServer> server_;
     bool primary_ = false;
 };
