@@ -11,9 +11,8 @@ void writeLine(std::FILE* out, const QString& line) {
 TerminalClock::TerminalClock(const TimerModel& model, std::FILE* out, QObject* parent)
     : QObject(parent)
     , model_(model)
-    , notifier_(model)
     , out_(out) {
-    connect(&notifier_, &ChangeNotifier::changed, this, &TerminalClock::refresh);
+    connect(&model_, &TimerModel::changed, this, &TerminalClock::refresh);
     refresh();
 }
 

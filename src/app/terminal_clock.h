@@ -1,7 +1,5 @@
 #pragma once
 
-#include "clock/change_notifier.h"
-
 #include <QObject>
 #include <QString>
 
@@ -21,7 +19,6 @@ private:
     void refresh();
 
     const TimerModel& model_;
-    ChangeNotifier notifier_;
     std::FILE* out_;
     QString shown_;
 };

@@ -50,6 +50,7 @@ bool TimerModel::enableTimeSignal() const {
 void TimerModel::setEnableTimeSignal(bool on) {
     store_.writeBool(keys::kEnableTimeSignal, on);
     updateUpcoming(alarmsIfOn());
+    emit changed();
 }
 
 bool TimerModel::enableAlarm() const {
@@ -59,6 +60,7 @@ bool TimerModel::enableAlarm() const {
 void TimerModel::setEnableAlarm(bool on) {
     store_.writeBool(keys::kEnableAlarm, on);
     updateUpcoming(alarmsIfOn());
+    emit changed();
 }
 
 AlarmList TimerModel::alarms() const {
@@ -68,6 +70,7 @@ AlarmList TimerModel::alarms() const {
 void TimerModel::setAlarms(const AlarmList& alarms) {
     store_.setAlarms(alarms);
     updateUpcoming(alarmsIfOn());
+    emit changed();
 }
 
 std::optional<AlarmList> TimerModel::alarmsIfOn() const {
@@ -106,6 +109,7 @@ void TimerModel::tick() {
     }
     publish(minutes_, minute);
     publish(hours_, hour);
+    emit changed();
 }
 
 void TimerModel::announceTimeSignal() {

@@ -17,8 +17,8 @@ class SettingsStore;
 
 // The clock: ticks once a second, publishes the current Valdrian time, and decides when the time
 // signal and the alarms are due. objectWillChange is sent before every assignment of hours, minutes
-// and vt, also when the value stays the same; a slot connected directly runs before the new value is
-// stored, so displays connect through ChangeNotifier.
+// and vt, also when the value stays the same, so a slot connected to it runs before the new value is
+// stored; displays connect to changed, sent once a tick or a setter has stored everything.
 class TimerModel : public QObject {
     Q_OBJECT
 
@@ -58,6 +58,9 @@ public slots:
 
 signals:
     void objectWillChange();
+    // Once per tick and per setter, after the new values are stored. Sent from within: a posted
+    // event instead would cost the tick a second pass of the event loop every second.
+    void changed();
 
 private:
     template <typename T> void publish(T& member, T value) {

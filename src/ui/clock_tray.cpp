@@ -27,9 +27,8 @@ ClockTray::ClockTray(const TimerModel& model, QMenu& menu, TrayAvailable trayAva
     : QObject(parent)
     , model_(model)
     , menu_(menu)
-    , trayAvailable_(std::move(trayAvailable))
-    , notifier_(model) {
-    connect(&notifier_, &ChangeNotifier::changed, this, &ClockTray::refresh);
+    , trayAvailable_(std::move(trayAvailable)) {
+    connect(&model_, &TimerModel::changed, this, &ClockTray::refresh);
     refresh();
     if (iconStart == IconStart::AtOnce) {
         makeTrayIcon();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "clock/change_notifier.h"
 #include "clock/upcoming.h"
 
 #include <QElapsedTimer>
@@ -72,7 +71,6 @@ private:
     const TimerModel& model_;
     QMenu& menu_;
     TrayAvailable trayAvailable_;
-    ChangeNotifier notifier_;
     std::unique_ptr<QSystemTrayIcon> trayIcon_;
     std::unique_ptr<LabelWindow> labelWindow_;
     QTimer trayCheck_;

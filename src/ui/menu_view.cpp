@@ -1,6 +1,5 @@
 #include "ui/menu_view.h"
 
-#include "clock/change_notifier.h"
 #include "clock/timer_model.h"
 
 #include <QAction>
@@ -20,8 +19,7 @@ QAction* addEntry(QMenu& menu, const QString& text, const char* objectName) {
 MenuView::MenuView(TimerModel& model, QObject* parent)
     : QObject(parent)
     , model_(model)
-    , menu_(std::make_unique<QMenu>())
-    , notifier_(std::make_unique<ChangeNotifier>(model)) {
+    , menu_(std::make_unique<QMenu>()) {
     menu_->setObjectName(QStringLiteral("clockMenu"));
 
     timeSignal_ = addEntry(*menu_, tr("時報"), "timeSignalAction");
@@ -52,7 +50,7 @@ MenuView::MenuView(TimerModel& model, QObject* parent)
     connect(quit, &QAction::triggered, this, &MenuView::quitRequested);
 
     connect(menu_.get(), &QMenu::aboutToShow, this, &MenuView::refresh);
-    connect(notifier_.get(), &ChangeNotifier::changed, this, &MenuView::refreshWhileShown);
+    connect(&model_, &TimerModel::changed, this, &MenuView::refreshWhileShown);
     refresh();
 }
 

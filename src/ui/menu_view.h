@@ -4,7 +4,6 @@
 
 #include <memory>
 
-class ChangeNotifier;
 class QAction;
 class QMenu;
 class TimerModel;
@@ -38,7 +37,6 @@ private:
 
     TimerModel& model_;
     std::unique_ptr<QMenu> menu_;
-    std::unique_ptr<ChangeNotifier> notifier_;
     QAction* timeSignal_ = nullptr;
     QAction* alarms_ = nullptr;
 };
